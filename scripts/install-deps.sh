@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Trawlix needs to build, run and test. Does nothing when all are there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config git clang-format
+    libcurl4-openssl-dev libssl-dev
+    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
+    fp-utils libchm-bin libchm-dev
+    fonts-noto-cjk
+)
+if [ "${1:-}" = "--test" ]; then
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth nginx-light wget openssl)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

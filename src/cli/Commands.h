@@ -1,0 +1,14 @@
+#pragma once
+
+// Each command of trawlix-cli; args excludes the program and command names.
+// Exit status: 0 success, 1 failure, 2 bad arguments.
+#include <string>
+#include <vector>
+
+using CliArgs = std::vector<std::string>;
+
+int RunGet(const CliArgs& args);
+int RunExpand(const CliArgs& args);
+int RunScan(const CliArgs& args);
+int RunList(const CliArgs& args);
+int RunChm(const CliArgs& args);

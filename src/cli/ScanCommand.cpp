@@ -1,0 +1,9 @@
+#include <cstdio>
+
+#include "Commands.h"
+
+int RunScan(const CliArgs&)
+{
+    std::fprintf(stderr, "trawlix-cli: this command is being built\n");
+    return 1;
+}

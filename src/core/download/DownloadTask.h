@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class IDownloadNotify;
+
+// The settings of one download job. The desktop program keeps one per project and reuses it for
+// later jobs in the same project.
+class CDownloadTask
+{
+public:
+    virtual ~CDownloadTask() = default;
+
+    std::string m_strProjectName;      // also the project's folder name under the save folder
+    std::uintptr_t m_hProjectItem = 0; // the project's key (its tree node)
+    std::string m_strSaveFolder;       // root save folder; empty means the user's documents folder
+    std::string m_strFirstUrl;         // mode 0: first address; mode 1: first link of the range
+    std::string m_strLastUrl;          // mode 0: last address; mode 1: last link of the range
+    int m_nAddCount = 0;
+    IDownloadNotify* m_hNotifyWnd = nullptr;
+    int m_nMode = 0;         // 0 address list, 1 top page and its links
+    std::string m_strTopUrl; // mode 1
+    int m_bKeepScripts = 1;
+};

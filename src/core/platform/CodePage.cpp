@@ -1,0 +1,147 @@
+#include "CodePage.h"
+
+#include <cerrno>
+#include <vector>
+
+#include <iconv.h>
+
+namespace codepage
+{
+namespace
+{
+
+// Converts with iconv; on an invalid or unrepresentable input sequence calls onBad(in, left, out)
+// which must consume input and may append output. Returns the converted text.
+template <typename OnBad> std::string convert(const char* to, const char* from, std::string_view input, OnBad onBad)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return {};
+    }
+    std::string out;
+    out.reserve(input.size() + input.size() / 2 + 16);
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    std::vector<char> chunk(64 * 1024);
+    while (inLeft > 0) {
+        char* outPtr = chunk.data();
+        size_t outLeft = chunk.size();
+        size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(chunk.data(), chunk.size() - outLeft);
+        if (r == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) {
+                continue;
+            }
+            // EILSEQ or EINVAL (truncated sequence at the end).
+            onBad(in, inLeft, out);
+        }
+    }
+    // Flush any shift state.
+    char* outPtr = chunk.data();
+    size_t outLeft = chunk.size();
+    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(chunk.data(), chunk.size() - outLeft);
+    iconv_close(cd);
+    return out;
+}
+
+// Length of the UTF-8 sequence starting at p (1 for an invalid lead byte), bounded by left.
+size_t utf8SequenceLength(const unsigned char* p, size_t left)
+{
+    unsigned char c = p[0];
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+    if (n > left) {
+        return 1;
+    }
+    for (size_t i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) {
+            return 1;
+        }
+    }
+    return n;
+}
+
+unsigned decodeUtf8(const unsigned char* p, size_t n)
+{
+    switch (n) {
+    case 2:
+        return ((p[0] & 0x1Fu) << 6) | (p[1] & 0x3Fu);
+    case 3:
+        return ((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+    case 4:
+        return ((p[0] & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3Fu);
+    default:
+        return p[0];
+    }
+}
+
+const char kReplacementUtf8[] = "\xEF\xBF\xBD";
+
+} // namespace
+
+bool IsValidUtf8(std::string_view text)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    size_t left = text.size();
+    while (left > 0) {
+        size_t n = utf8SequenceLength(p, left);
+        if (n == 1 && p[0] >= 0x80) {
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+std::string Utf8ToGb18030(std::string_view utf8)
+{
+    return convert("GB18030", "UTF-8", utf8, [](char*& in, size_t& left, std::string& out) {
+        // An invalid UTF-8 byte: GB18030 can encode U+FFFD, so write it and skip the byte.
+        out += "\x84\x31\xA4\x37";
+        ++in;
+        --left;
+    });
+}
+
+std::string Gb18030ToUtf8(std::string_view gb)
+{
+    return convert("UTF-8", "GB18030", gb, [](char*& in, size_t& left, std::string& out) {
+        out += kReplacementUtf8;
+        ++in;
+        --left;
+    });
+}
+
+std::string Cp936ToUtf8(std::string_view cp936)
+{
+    return convert("UTF-8", "CP936", cp936, [](char*& in, size_t& left, std::string& out) {
+        out += kReplacementUtf8;
+        ++in;
+        --left;
+    });
+}
+
+std::string Utf16LeToUtf8(std::string_view utf16le)
+{
+    return convert("UTF-8", "UTF-16LE", utf16le, [](char*& in, size_t& left, std::string& out) {
+        out += kReplacementUtf8;
+        size_t step = left >= 2 ? 2 : left;
+        in += step;
+        left -= step;
+    });
+}
+
+std::string Utf8ToCp936WithReferences(std::string_view utf8)
+{
+    return convert("CP936", "UTF-8", utf8, [](char*& in, size_t& left, std::string& out) {
+        const auto* p = reinterpret_cast<const unsigned char*>(in);
+        size_t n = utf8SequenceLength(p, left);
+        unsigned code = (n == 1 && p[0] >= 0x80) ? 0xFFFDu : decodeUtf8(p, n);
+        out += "&#" + std::to_string(code) + ";";
+        in += n;
+        left -= n;
+    });
+}
+
+} // namespace codepage

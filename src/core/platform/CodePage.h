@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text is UTF-8 in memory. Files that carry an 8-bit Chinese code page are written and read as
+// GB18030, which agrees with code page 936 on every character that code page has and can hold all others.
+namespace codepage
+{
+
+// UTF-8 → GB18030. Invalid UTF-8 sequences become U+FFFD first, so nothing is silently dropped.
+std::string Utf8ToGb18030(std::string_view utf8);
+// GB18030 (or code page 936) → UTF-8. Undecodable bytes become U+FFFD.
+std::string Gb18030ToUtf8(std::string_view gb);
+// UTF-16LE code units → UTF-8.
+std::string Utf16LeToUtf8(std::string_view utf16le);
+// UTF-8 → code page 936. A character the code page lacks becomes an HTML numeric character
+// reference ("&#NNNNN;") rather than being lost or turned into "?".
+std::string Utf8ToCp936WithReferences(std::string_view utf8);
+// Code page 936 → UTF-8 (undecodable bytes become U+FFFD).
+std::string Cp936ToUtf8(std::string_view cp936);
+// True when the bytes are well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+} // namespace codepage

@@ -1,0 +1,192 @@
+#include "Files.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace files
+{
+namespace fs = std::filesystem;
+
+bool CreateFolder(const std::string& path)
+{
+    if (path.empty()) {
+        return false;
+    }
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        return true;
+    }
+    return errno == EEXIST && IsFolder(path);
+}
+
+bool CreateFolders(const std::string& path)
+{
+    std::error_code ec;
+    fs::create_directories(fs::u8path(path), ec);
+    return IsFolder(path);
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st
+    {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st
+    {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ReadFile(const std::string& path, std::string& data, std::string* why)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (why) {
+            *why = "cannot open " + path + ": " + std::strerror(errno);
+        }
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    data.assign(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0 && !in.read(data.data(), size)) {
+        if (why) {
+            *why = "cannot read " + path;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool WriteFile(const std::string& path, std::string_view data, std::string* why)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        if (why) {
+            *why = "cannot create " + path + ": " + std::strerror(errno);
+        }
+        return false;
+    }
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.close();
+    if (!out) {
+        if (why) {
+            *why = "cannot write " + path + ": " + std::strerror(errno);
+        }
+        return false;
+    }
+    return true;
+}
+
+bool RemoveTree(const std::string& path)
+{
+    std::error_code ec;
+    fs::remove_all(fs::u8path(path), ec);
+    return !Exists(path);
+}
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    if (folder.empty()) {
+        return name;
+    }
+    if (folder.back() == '/') {
+        return folder + name;
+    }
+    return folder + "/" + name;
+}
+
+std::string FileName(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+namespace
+{
+
+std::string homeFolder()
+{
+    const char* home = std::getenv("HOME");
+    return home && *home ? home : "/tmp";
+}
+
+// Reads XDG_DOCUMENTS_DIR from ~/.config/user-dirs.dirs ("$HOME/Documents" form).
+std::string documentsFromUserDirs()
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string file = (config && *config ? std::string(config) : homeFolder() + "/.config") + "/user-dirs.dirs";
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string key = "XDG_DOCUMENTS_DIR=";
+        if (line.rfind(key, 0) != 0) {
+            continue;
+        }
+        std::string value = line.substr(key.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+            value = value.substr(1, value.size() - 2);
+        }
+        if (value.rfind("$HOME", 0) == 0) {
+            value = homeFolder() + value.substr(5);
+        }
+        if (!value.empty() && value[0] == '/' && IsFolder(value)) {
+            return value;
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+std::string DocumentsFolder()
+{
+    const char* env = std::getenv("XDG_DOCUMENTS_DIR");
+    if (env && *env) {
+        return env;
+    }
+    std::string fromConfig = documentsFromUserDirs();
+    return fromConfig.empty() ? homeFolder() : fromConfig;
+}
+
+std::string CacheFolder()
+{
+    const char* env = std::getenv("XDG_CACHE_HOME");
+    std::string base = env && *env ? std::string(env) : homeFolder() + "/.cache";
+    return base + "/trawlix";
+}
+
+std::string ProgramFolder()
+{
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix)
+{
+    if (!CreateFolders(parent)) {
+        return {};
+    }
+    std::string templ = Join(parent, prefix + "XXXXXX");
+    if (::mkdtemp(templ.data()) == nullptr) {
+        return {};
+    }
+    return templ;
+}
+
+} // namespace files

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Files and folders, and the user's well-known folders. Paths are UTF-8 with "/" separators.
+namespace files
+{
+
+// Creates one folder; true when it exists afterwards (an existing folder is fine).
+bool CreateFolder(const std::string& path);
+// Creates a folder and every missing parent.
+bool CreateFolders(const std::string& path);
+bool Exists(const std::string& path);
+bool IsFolder(const std::string& path);
+// Reads a whole file; false (with why set to a reason in English) when it cannot.
+bool ReadFile(const std::string& path, std::string& data, std::string* why = nullptr);
+// Writes a whole file, replacing it; false with a reason when it cannot be created or written.
+bool WriteFile(const std::string& path, std::string_view data, std::string* why = nullptr);
+// Removes a folder with everything in it; true when nothing is left.
+bool RemoveTree(const std::string& path);
+
+// "a/b" + "c" → "a/b/c" (one separator, whatever the left side ends with).
+std::string Join(const std::string& folder, const std::string& name);
+// Text after the last "/" (the whole path when it has none).
+std::string FileName(const std::string& path);
+// Text before the last "/" (empty when it has none).
+std::string FolderOf(const std::string& path);
+
+// The user's documents folder: $XDG_DOCUMENTS_DIR, else the XDG user-dirs setting, else $HOME.
+std::string DocumentsFolder();
+// The user's cache folder for this program: $XDG_CACHE_HOME/trawlix, else ~/.cache/trawlix.
+std::string CacheFolder();
+// The folder holding this program's own executable.
+std::string ProgramFolder();
+// A new, empty, uniquely named folder under parent, created; empty string on failure.
+std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix);
+
+} // namespace files
