@@ -2,9 +2,9 @@
 #include <chm_lib.h>
 #include <gtest/gtest.h>
 
+#include "RunProcess.h"
 #include "TempFolder.h"
 #include "chm/ChmWriter.h"
-#include "platform/ChildProcess.h"
 #include "platform/Files.h"
 #include "project/ProjectStore.h"
 
@@ -18,18 +18,11 @@ struct CliRun
     std::string err;
 };
 
-// Runs trawlix-cli with its cache folder under temp, stdout and stderr kept apart.
+// Runs trawlix-cli with its cache folder under temp.
 CliRun runCli(const TempFolder& temp, const std::vector<std::string>& args)
 {
-    const std::string errFile = temp.file("stderr.txt");
-    std::vector<std::string> argv = {"sh",    "-c",  "f=$1; shift; exec \"$@\" 2>\"$f\"",    "sh",
-                                     errFile, "env", "XDG_CACHE_HOME=" + temp.file("cache"), TRAWLIX_CLI_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    CliRun run;
-    ChildProcessResult result = RunChildProcess(argv, {}, [&](const std::string& chunk) { run.out += chunk; });
-    run.status = result.m_code == ChildProcessResult::Code::Exited ? result.m_nExitStatus : -1;
-    files::ReadFile(errFile, run.err);
-    return run;
+    ProcessResult result = RunCli(args, {"XDG_CACHE_HOME=" + temp.file("cache")});
+    return {result.nExitCode, result.strOut, result.strErr};
 }
 
 CProjectInfor page(const std::string& title, const std::string& file, const std::string& url, int bookmark = 0)
