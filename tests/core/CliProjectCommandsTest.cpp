@@ -2,6 +2,7 @@
 #include <chm_lib.h>
 #include <gtest/gtest.h>
 
+#include "ProjectFixtures.h"
 #include "RunProcess.h"
 #include "TempFolder.h"
 #include "chm/ChmWriter.h"
@@ -23,24 +24,6 @@ CliRun runCli(const TempFolder& temp, const std::vector<std::string>& args)
 {
     ProcessResult result = RunCli(args, {"XDG_CACHE_HOME=" + temp.file("cache")});
     return {result.nExitCode, result.strOut, result.strErr};
-}
-
-CProjectInfor page(const std::string& title, const std::string& file, const std::string& url, int bookmark = 0)
-{
-    CProjectInfor p;
-    p.m_strTitle = title;
-    p.m_strLocalFile = file;
-    p.m_strUrl = url;
-    p.m_bBookmark = bookmark;
-    return p;
-}
-
-CProjectObject project(const std::string& name, std::vector<CProjectInfor> pages = {})
-{
-    CProjectObject p;
-    p.m_strName = name;
-    p.m_pages = std::move(pages);
-    return p;
 }
 
 void saveProjects(const std::string& path, const std::vector<CProjectObject>& projects)
@@ -81,9 +64,9 @@ TEST(CliList, ShowsProjectsAndPages)
 {
     TempFolder temp;
     const std::string path = temp.file("p.wbr");
-    saveProjects(path, {project("新闻", {page("首页", "/s/新闻/index.htm", "http://h/", 1),
-                                         page("二", "/s/新闻/2.htm", "http://h/2")}),
-                        project("empty")});
+    saveProjects(path, {MakeProject("新闻", {MakePage("首页", "/s/新闻/index.htm", "http://h/", 1),
+                                             MakePage("二", "/s/新闻/2.htm", "http://h/2")}),
+                        MakeProject("empty")});
     CliRun run = runCli(temp, {"list", path});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "project \"新闻\": 2 pages\n"
@@ -106,7 +89,8 @@ TEST(CliList, UnreadableFilesAreErrorsNeverEmptyLists)
 {
     TempFolder temp;
     const std::string good = temp.file("good.wbr");
-    saveProjects(good, {project("one", {page("t", "/f", "u")}), project("two", {page("t2", "/f2", "u2")})});
+    saveProjects(good,
+                 {MakeProject("one", {MakePage("t", "/f", "u")}), MakeProject("two", {MakePage("t2", "/f2", "u2")})});
     std::string bytes;
     files::ReadFile(good, bytes);
     files::WriteFile(temp.file("cut.wbr"), bytes.substr(0, bytes.size() - 3));
@@ -162,9 +146,9 @@ protected:
         files::WriteFile(folder + "/index.files/a.gif", "GIF89a");
         files::WriteFile(folder + "/2.htm", "<html><body>two</body></html>");
         saveProjects(m_strProjectFile,
-                     {project("新闻", {page("首页", folder + "/index.htm", "http://h/"),
-                                       page("二", folder + "/2.htm", "http://h/2")}),
-                      project(" spaced ", {page("x", folder + "/2.htm", "http://h/2")}), project("empty")});
+                     {MakeProject("新闻", {MakePage("首页", folder + "/index.htm", "http://h/"),
+                                           MakePage("二", folder + "/2.htm", "http://h/2")}),
+                      MakeProject(" spaced ", {MakePage("x", folder + "/2.htm", "http://h/2")}), MakeProject("empty")});
     }
 
     // Nothing is left in the cache folder once a build has ended.
