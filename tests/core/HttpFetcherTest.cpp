@@ -157,6 +157,7 @@ TEST(HttpFetcher, PutsHttpInFrontOfAnAddressWithoutSchemeAndKeepsTheLetterCase)
     TestHttpServer server;
     server.Route("/Page.HTM", TestHttpResponse::Html("case kept"));
     server.Route("/go?to=http://other/", TestHttpResponse::Html("query kept"));
+    server.Route("/my%20page.htm", TestHttpResponse::Html("spaced"));
     const std::string strHostPort = "127.0.0.1:" + std::to_string(server.Port());
 
     struct Case
@@ -170,6 +171,8 @@ TEST(HttpFetcher, PutsHttpInFrontOfAnAddressWithoutSchemeAndKeepsTheLetterCase)
         {"HTTP://" + strHostPort + "/Page.HTM", "HTTP://" + strHostPort + "/Page.HTM", "case kept"},
         // "http://" further on in the address is not a scheme
         {strHostPort + "/go?to=http://other/", "http://" + strHostPort + "/go?to=http://other/", "query kept"},
+        // a space cannot stand in the request line: it is sent escaped, the caller's address keeps it
+        {strHostPort + "/my page.htm", "http://" + strHostPort + "/my page.htm", "spaced"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.strTyped);

@@ -34,7 +34,9 @@ TEST(ResourceDownload, SavesTheBodyFollowingRedirects)
     server.Route("/old/logo.gif", TestHttpResponse::Redirect(301, "/moved/logo.gif"));
     server.Route("/moved/logo.gif", TestHttpResponse::Redirect(302, server.Url("/img/logo.gif")));
 
-    for (const char* pPath : {"/img/logo.gif", "/old/logo.gif"}) {
+    server.Route("/img/my%20logo.gif", TestHttpResponse::Text(strImage));
+
+    for (const char* pPath : {"/img/logo.gif", "/old/logo.gif", "/img/my logo.gif"}) {
         SCOPED_TRACE(pPath);
         const std::string strTarget = folder.file("logo.gif");
         std::string strWhy;

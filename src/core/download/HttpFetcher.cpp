@@ -156,8 +156,9 @@ int CHttpFetcher::FetchOnce(std::string& strUrl, std::string& body, size_t& nLen
     if (!StartsWithNoCase(strUrl, "http://") && !StartsWithNoCase(strUrl, "https://")) {
         strUrl = "http://" + strUrl;
     }
+    const std::string strRequest = CHttpSession::RequestAddress(strUrl);
     UrlHandle url;
-    const std::string strHost = url.Set(strUrl) ? UrlPart(url.p, CURLUPART_HOST) : std::string();
+    const std::string strHost = url.Set(strRequest) ? UrlPart(url.p, CURLUPART_HOST) : std::string();
     if (strHost.empty()) {
         m_strLastError = "cannot split the address " + strUrl;
         return kFetchFailed;
@@ -176,7 +177,7 @@ int CHttpFetcher::FetchOnce(std::string& strUrl, std::string& body, size_t& nLen
     transfer.nMaxBody = m_nMaxBodySize;
     char errorText[CURL_ERROR_SIZE] = {};
     m_pSession->ApplyCommonOptions(m_hInternet, m_nStallSeconds);
-    curl_easy_setopt(m_hInternet, CURLOPT_URL, strUrl.c_str());
+    curl_easy_setopt(m_hInternet, CURLOPT_URL, strRequest.c_str());
     curl_easy_setopt(m_hInternet, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(m_hInternet, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(m_hInternet, CURLOPT_WRITEFUNCTION, &CHttpFetcher::OnBody);

@@ -111,3 +111,20 @@ CURLcode CHttpSession::Perform(CURL* pEasy, const std::atomic<bool>* pCancel, in
     curl_multi_remove_handle(m_pMulti, pEasy);
     return result;
 }
+
+std::string CHttpSession::RequestAddress(const std::string& strUrl)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string strOut;
+    strOut.reserve(strUrl.size());
+    for (unsigned char c : strUrl) {
+        if (c <= 0x20 || c == 0x7F) {
+            strOut += '%';
+            strOut += kHex[c >> 4];
+            strOut += kHex[c & 0x0F];
+        } else {
+            strOut += static_cast<char>(c);
+        }
+    }
+    return strOut;
+}

@@ -29,6 +29,10 @@ public:
     // at least every 100 ms, even while nothing arrives).
     CURLcode Perform(CURL* pEasy, const std::atomic<bool>* pCancel, int nStallSeconds);
 
+    // The address as it can stand in a request line: spaces and control characters, which pages do put in
+    // their addresses, escaped as %XX; everything else as written.
+    static std::string RequestAddress(const std::string& strUrl);
+
 private:
     CURLM* m_pMulti = nullptr; // its connection and host-name caches outlive each transfer
     curl_slist* m_pHeaders = nullptr;

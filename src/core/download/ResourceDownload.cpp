@@ -78,7 +78,8 @@ bool DownloadUrlToFile(const std::string& strUrl,
     }
     char errorText[CURL_ERROR_SIZE] = {};
     pSession->ApplyCommonOptions(pEasy, nStallSeconds);
-    curl_easy_setopt(pEasy, CURLOPT_URL, strUrl.c_str());
+    const std::string strRequest = CHttpSession::RequestAddress(strUrl);
+    curl_easy_setopt(pEasy, CURLOPT_URL, strRequest.c_str());
     curl_easy_setopt(pEasy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(pEasy, CURLOPT_MAXREDIRS, kMaxRedirects);
     // An error page is never saved as the resource.
