@@ -45,6 +45,9 @@ public:
     bool LastTransferOk() const { return m_status.m_code == ProjectFileStatus::Code::Ok; }
 
 private:
+    int store();
+    int load();
+
     std::vector<CProjectObject> m_projects;
     std::string m_strPath;
     std::string m_strHeaderName;
