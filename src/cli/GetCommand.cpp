@@ -13,6 +13,7 @@
 #include "download/DownloadTask.h"
 #include "download/DownloadWorker.h"
 #include "platform/Files.h"
+#include "project/ProjectFileAppend.h"
 
 namespace
 {
@@ -146,13 +147,8 @@ public:
         }
     }
 
-    struct SavedPage
-    {
-        std::string strTitle;
-        std::string strLocalFile;
-        std::string strUrl;
-    };
-    const std::vector<SavedPage>& SavedPages() const { return m_saved; }
+    // The saved pages in the order the job reported them, as project records.
+    const std::vector<CProjectInfor>& SavedPages() const { return m_saved; }
     int Failed() const { return m_nFailed; }
 
 private:
@@ -162,7 +158,11 @@ private:
         switch (nCode) {
         case DR_PAGE_SAVED:
             if (fields.size() == 6) {
-                m_saved.push_back({fields[3], fields[0], fields[1]});
+                CProjectInfor page;
+                page.m_strTitle = fields[3];
+                page.m_strLocalFile = fields[0];
+                page.m_strUrl = fields[1];
+                m_saved.push_back(page);
                 line("........." + fields[1] + " .......... ok ");
                 progress(fields[4], fields[5]);
             }
@@ -239,7 +239,7 @@ private:
     int m_nDone = 0;
     int m_nTotal = 0;
     int m_nFailed = 0;
-    std::vector<SavedPage> m_saved;
+    std::vector<CProjectInfor> m_saved;
 };
 
 // Set by a second Ctrl-C: the job ends at once, abandoning the transfer in progress.
@@ -296,5 +296,15 @@ int RunGet(const CliArgs& args)
     std::fflush(stdout);
     DownloadWorker(&options.task, &g_bCancel);
 
-    return receiver.Failed() == 0 && !receiver.SavedPages().empty() ? 0 : 1;
+    bool bProjectFileOk = true;
+    if (!options.strProjectFile.empty()) {
+        ProjectFileStatus status;
+        bProjectFileOk = AppendPagesToProjectFile(options.strProjectFile, options.task.m_strProjectName,
+                                                  receiver.SavedPages(), &status);
+        if (!bProjectFileOk) {
+            std::fprintf(stderr, "trawlix-cli get: the pages were saved, but the project file was not updated: %s\n",
+                         status.m_strMessage.c_str());
+        }
+    }
+    return bProjectFileOk && receiver.Failed() == 0 && !receiver.SavedPages().empty() ? 0 : 1;
 }
