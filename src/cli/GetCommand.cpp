@@ -1,12 +1,11 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <pthread.h>
 #include <string>
 #include <thread>
-#include <vector>
-
-#include <pthread.h>
 #include <unistd.h>
+#include <vector>
 
 #include "Commands.h"
 #include "download/DownloadMessages.h"

@@ -136,8 +136,8 @@ TEST_F(DownloadWorkerTest, LinkJobNamesEveryPageDistinctlyAndUsesTheTopPageExten
                                                            "<a href=\"list.php?id=7\">7</a>"
                                                            "<a href=\"show.php?page=7\">also 7</a>"
                                                            "<a href=\"x.html#top\">anchor</a>"));
-    for (const char* path : {"/site/a.html", "/site/b.html", "/site/sub/a.html", "/site/list.php?id=7",
-                             "/site/show.php?page=7"}) {
+    for (const char* path :
+         {"/site/a.html", "/site/b.html", "/site/sub/a.html", "/site/list.php?id=7", "/site/show.php?page=7"}) {
         server.Route(path, TestHttpResponse::Html(std::string("<title>") + path + "</title>"));
     }
     task.m_nMode = 1;

@@ -29,15 +29,26 @@ TEST_F(GetCommandTest, PrintsTheLogAndTheReportAndAddsThePagesToAProjectFile)
     EXPECT_EQ(run.nExitCode, 0) << run.strErr;
     const std::string project = folder.path() + "/小说";
     EXPECT_EQ(run.strOut, "-----------Start download webpage-----------------\n"
-                          "DownLoad file from : " + server.Url("/a1.htm") + "\n"
-                          "     " + server.Url("/p.gif") + "   ok\n"
-                          "........." + server.Url("/a1.htm") + " .......... ok \n"
-                          "DownLoad file from : " + server.Url("/a2.htm") + "\n"
-                          "........." + server.Url("/a2.htm") + " .......... ok \n"
-                          "工程名:\n         小说\n"
-                          "下载网页成功:\n         2\n"
-                          "下载网页失败:\n         0\n"
-                          "网页保存路径:\n         " + project + "\n");
+                          "DownLoad file from : " +
+                              server.Url("/a1.htm") +
+                              "\n"
+                              "     " +
+                              server.Url("/p.gif") +
+                              "   ok\n"
+                              "........." +
+                              server.Url("/a1.htm") +
+                              " .......... ok \n"
+                              "DownLoad file from : " +
+                              server.Url("/a2.htm") +
+                              "\n"
+                              "........." +
+                              server.Url("/a2.htm") +
+                              " .......... ok \n"
+                              "工程名:\n         小说\n"
+                              "下载网页成功:\n         2\n"
+                              "下载网页失败:\n         0\n"
+                              "网页保存路径:\n         " +
+                              project + "\n");
 
     CProjectStore store;
     store.SetPath(wbr);

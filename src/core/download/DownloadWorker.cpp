@@ -37,8 +37,7 @@ bool contains(const std::vector<std::string>& items, const std::string& strItem)
 // A name that would put a file outside its folder (or nowhere) is replaced by the page's number.
 bool isUnsafeName(const std::string& strName)
 {
-    return strName.empty() || strName == "." || strName == ".." ||
-           strName.find_first_of("/\\") != std::string::npos;
+    return strName.empty() || strName == "." || strName == ".." || strName.find_first_of("/\\") != std::string::npos;
 }
 
 // The project's folder name: the project name, made unable to leave the save folder.
@@ -296,16 +295,15 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
         fetcher.Close();
     }
 
-    const std::string summary = task.m_strProjectName + "\t" + std::to_string(nSaved) + "\t" +
-                                std::to_string(nFailed) + "\t" + files::Join(saveFolder, task.m_strProjectName);
+    const std::string summary = task.m_strProjectName + "\t" + std::to_string(nSaved) + "\t" + std::to_string(nFailed) +
+                                "\t" + files::Join(saveFolder, task.m_strProjectName);
     notify(WM_DOWNLOAD_FINISHED, summary, 0);
     return 0;
 }
 
 CDownloadJob::CDownloadJob(const CDownloadTask& task)
     : m_task(task)
-{
-}
+{}
 
 CDownloadJob::~CDownloadJob()
 {
