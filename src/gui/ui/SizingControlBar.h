@@ -62,6 +62,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // Called after the bar has moved to another side, so a caption can turn with it.
     virtual void onDockSideChanged(int side);
 
@@ -75,6 +76,7 @@ private:
     QSize m_szHorz;
     QSize m_szVert;
     QSize m_szFloat;
+    // 0 until the bar has first been placed.
     int m_nLastSide = 0;
     bool m_bApplying = false;
 };
