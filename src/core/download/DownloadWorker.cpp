@@ -106,7 +106,7 @@ void convertUtf8Page(std::string& text)
 // Titles travel as UTF-8; a title taken from a page stored in code page 936 is converted back.
 std::string titleForRecord(const std::string& strTitle)
 {
-    std::string title = codepage::IsValidUtf8(strTitle) ? strTitle : codepage::Gb18030ToUtf8(strTitle);
+    std::string title = codepage::PageTextToUtf8(strTitle);
     // The record's fields are separated by tabs: a tab inside the title would shift them.
     for (char& c : title) {
         if (c == '\t') {
