@@ -163,45 +163,31 @@ bool IsSafeFileName(std::string_view name)
     return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
 }
 
-// Points every src= after a marker into the resource folder (image sources, vector-markup images).
-std::string
-RewriteSources(std::string_view text, std::string_view marker, std::size_t srcOffset, const std::string& relFolder)
+// Points attribute values into the resource folder. The value rewritten is the one right after each
+// marker, or with bNextSource, the one after the next "src=" from srcOffset characters past the marker.
+std::string RewriteValues(std::string_view text,
+                          std::string_view marker,
+                          bool bNextSource,
+                          std::size_t srcOffset,
+                          const std::string& relFolder)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     std::size_t p = 0;
     for (;;) {
-        std::ptrdiff_t tag = CPageScanner::FindNoCase(text, marker, p);
-        if (tag < 0) {
-            break;
-        }
-        // Not limited to the tag: a source-less img takes the next src= of any later tag.
-        std::ptrdiff_t src = CPageScanner::FindNoCase(text, "src=", static_cast<std::size_t>(tag) + srcOffset);
-        if (src < 0) {
-            break;
-        }
-        std::size_t value = static_cast<std::size_t>(src) + 4;
-        out.append(text.substr(p, value - p));
-        out.append(CPageScanner::LocalValue(text, value, relFolder));
-        p = value + 1;
-    }
-    if (p < text.size()) {
-        out.append(text.substr(p));
-    }
-    return out;
-}
-
-std::string RewriteBackgrounds(std::string_view text, const std::string& relFolder)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    std::size_t p = 0;
-    for (;;) {
-        std::ptrdiff_t found = CPageScanner::FindNoCase(text, "background=", p);
+        std::ptrdiff_t found = CPageScanner::FindNoCase(text, marker, p);
         if (found < 0) {
             break;
         }
-        std::size_t value = static_cast<std::size_t>(found) + 11;
+        std::size_t value = static_cast<std::size_t>(found) + marker.size();
+        if (bNextSource) {
+            // Not limited to the tag: a source-less img takes the next src= of any later tag.
+            std::ptrdiff_t src = CPageScanner::FindNoCase(text, "src=", static_cast<std::size_t>(found) + srcOffset);
+            if (src < 0) {
+                break;
+            }
+            value = static_cast<std::size_t>(src) + 4;
+        }
         out.append(text.substr(p, value - p));
         out.append(CPageScanner::LocalValue(text, value, relFolder));
         p = value + 1;
@@ -450,9 +436,9 @@ std::string CPageScanner::LocalValue(std::string_view text, std::size_t& pos, co
 
 std::string CPageScanner::Rewrite(std::string_view page, const std::string& relFolder, int bKeepScripts)
 {
-    std::string text = RewriteSources(page, "<img", 4, relFolder);
-    text = RewriteSources(text, "<v:imagedata", 13, relFolder);
-    text = RewriteBackgrounds(text, relFolder);
+    std::string text = RewriteValues(page, "<img", true, 4, relFolder);
+    text = RewriteValues(text, "<v:imagedata", true, 13, relFolder);
+    text = RewriteValues(text, "background=", false, 0, relFolder);
     if (bKeepScripts == 0) {
         text = StripScripts(text);
     }
