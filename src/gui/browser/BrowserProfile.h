@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QWebEngineDownloadRequest;
+class QWebEngineProfile;
+
+// Owns the web engine profile every tab's page is made in, and with it the browser's settings and its
+// handling of downloads. Must outlive every page made in it.
+class CBrowserProfile final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CBrowserProfile)
+
+public:
+    // An empty storage name gives a profile that keeps nothing on disk (cookies, cache and history live
+    // only as long as the program); a name keeps them under the user's data folder.
+    explicit CBrowserProfile(const QString& strStorageName = QString(), QObject* pParent = nullptr);
+    ~CBrowserProfile() override;
+
+    QWebEngineProfile* profile() const { return m_pProfile; }
+
+signals:
+    // A "save as" of a page ended; bOk tells whether the file was written.
+    void pageSaved(const QString& strPath, bool bOk);
+
+private:
+    void onDownloadRequested(QWebEngineDownloadRequest* pRequest);
+
+    QWebEngineProfile* m_pProfile;
+};

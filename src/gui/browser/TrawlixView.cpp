@@ -1,0 +1,296 @@
+#include "browser/TrawlixView.h"
+
+#include <QBuffer>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPdfDocument>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QResizeEvent>
+
+#include "browser/BrowserCommands.h"
+#include "browser/BrowserHost.h"
+#include "browser/BrowserProfile.h"
+#include "browser/BrowserTabCtrl.h"
+#include "browser/MyWB.h"
+
+CTrawlixView::CTrawlixView(IBrowserHost* pHost, QWidget* pParent, CBrowserProfile* pProfile)
+    : QWidget(pParent)
+    , m_pHost(pHost)
+    , m_pOwnedProfile(pProfile ? nullptr : std::make_unique<CBrowserProfile>())
+    , m_pProfile(pProfile ? pProfile : m_pOwnedProfile.get())
+    , m_pTabCtrl(new CBrowserTabCtrl(this, pHost, m_pProfile->profile(), this))
+    , m_nTextSizeLevel(browsercmd::TEXT_SIZE_START_LEVEL)
+    , m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    setObjectName(QStringLiteral("trawlixView"));
+    // The view paints nothing itself: the strip covers it whole.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_thread = std::thread([this] { NavigationWorker(); });
+}
+
+CTrawlixView::~CTrawlixView()
+{
+    // The navigation thread only waits and posts, so it ends at once when asked; work it posted but the
+    // event loop has not run yet dies with this object.
+    m_bQuit = true;
+    m_evtWake.SetEvent();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    delete m_pTabCtrl;
+    m_pTabCtrl = nullptr;
+}
+
+void CTrawlixView::ShowUrl(const QString& strAddress)
+{
+    const bool bHasTab = m_pTabCtrl->Count() > 0;
+    if (bHasTab) {
+        m_pTabCtrl->ExecuteBrowserCommand(browsercmd::BC_STOP);
+        if (CMyWB* pBrowser = m_pTabCtrl->CurrentBrowser()) {
+            std::lock_guard lock(m_mutexPending);
+            m_strPending = pBrowser->LocationAddress();
+        }
+    }
+    if (!strAddress.isEmpty()) {
+        SetPendingAndSignal(strAddress, !bHasTab);
+    }
+}
+
+void CTrawlixView::OpenInNewTab(const QString& strAddress)
+{
+    SetPendingAndSignal(strAddress, true);
+}
+
+void CTrawlixView::AddCurrentPageToFavorites()
+{
+    CMyWB* pBrowser = m_pTabCtrl->CurrentBrowser();
+    if (!pBrowser) {
+        return;
+    }
+    const QString strAddress = pBrowser->LocationAddress();
+    {
+        std::lock_guard lock(m_mutexPending);
+        m_strPending = strAddress;
+    }
+    if (m_pHost) {
+        m_pHost->AddFavorite(strAddress, pBrowser->ShortTitle());
+    }
+}
+
+bool CTrawlixView::OnCommand(int nId)
+{
+    using namespace browsercmd;
+    switch (nId) {
+    case ID_BACK:
+        m_pTabCtrl->ExecuteBrowserCommand(BC_BACK);
+        return true;
+    case ID_FORWARD:
+        m_pTabCtrl->ExecuteBrowserCommand(BC_FORWARD);
+        return true;
+    case ID_STOP:
+        m_pTabCtrl->ExecuteBrowserCommand(BC_STOP);
+        return true;
+    case ID_REFRESH:
+        m_pTabCtrl->ExecuteBrowserCommand(BC_REFRESH);
+        return true;
+    case ID_NEW_BLANK_PAGE:
+        OpenInNewTab(QStringLiteral("about:blank"));
+        return true;
+    case ID_TEXT_LARGEST:
+    case ID_TEXT_LARGER:
+    case ID_TEXT_MEDIUM:
+    case ID_TEXT_SMALLER:
+    case ID_TEXT_SMALLEST:
+        m_nTextSizeLevel = nId - ID_TEXT_LARGEST;
+        m_pTabCtrl->SetZoom(TEXT_SIZE_LEVELS - 1 - m_nTextSizeLevel);
+        return true;
+    case ID_TAB_CLOSE:
+    case ID_TAB_SAVE_AS:
+        return m_pTabCtrl->OnMenuCommand(nId);
+    case ID_FILE_PRINT:
+        Print();
+        return true;
+    case ID_FILE_PRINT_PREVIEW:
+        PrintPreview();
+        return true;
+    case ID_FILE_PRINT_SETUP:
+        PrintSetup();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CTrawlixView::UpdateCommand(int nId, bool& bEnabled, bool& bChecked) const
+{
+    using namespace browsercmd;
+    switch (nId) {
+    case ID_BACK:
+    case ID_FORWARD: {
+        bool bBack = false;
+        bool bForward = false;
+        m_pTabCtrl->GetNavigationState(bBack, bForward);
+        bEnabled = nId == ID_BACK ? bBack : bForward;
+        bChecked = false;
+        return true;
+    }
+    case ID_STOP:
+    case ID_REFRESH:
+    case ID_NEW_BLANK_PAGE:
+    case ID_TAB_CLOSE:
+    case ID_TAB_SAVE_AS:
+        bEnabled = true;
+        bChecked = false;
+        return true;
+    case ID_TEXT_LARGEST:
+    case ID_TEXT_LARGER:
+    case ID_TEXT_MEDIUM:
+    case ID_TEXT_SMALLER:
+    case ID_TEXT_SMALLEST:
+        bEnabled = true;
+        bChecked = nId - ID_TEXT_LARGEST == m_nTextSizeLevel;
+        return true;
+    case ID_FILE_PRINT:
+    case ID_FILE_PRINT_PREVIEW:
+        bEnabled = m_pTabCtrl->Count() > 0 && !m_pPrintingBrowser;
+        bChecked = false;
+        return true;
+    case ID_FILE_PRINT_SETUP:
+        bEnabled = !m_pPrintingBrowser;
+        bChecked = false;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CTrawlixView::resizeEvent(QResizeEvent* pEvent)
+{
+    QWidget::resizeEvent(pEvent);
+    m_pTabCtrl->setGeometry(0, 0, width(), height());
+}
+
+void CTrawlixView::NavigationWorker()
+{
+    // Runs on the navigation thread for the life of the view. Each request is carried out on the
+    // user-interface thread by a queued call: the thread never waits for that thread, so it cannot
+    // block the view's destruction.
+    while (!m_bQuit) {
+        bool bNewTab = false;
+        if (m_evtNewTab.Wait(0)) {
+            bNewTab = true;
+        } else if (!m_evtCurrentTab.Wait(0)) {
+            m_evtWake.Wait();
+            continue;
+        }
+        if (m_bQuit) {
+            break;
+        }
+        const QString strAddress = TakePending();
+        QMetaObject::invokeMethod(
+            this,
+            [this, strAddress, bNewTab] {
+                m_pTabCtrl->SetNavigationAddress(strAddress);
+                if (bNewTab) {
+                    m_pTabCtrl->AddTab();
+                    m_pTabCtrl->ExecuteBrowserCommand(browsercmd::BC_NAVIGATE_NEW);
+                } else {
+                    m_pTabCtrl->ExecuteBrowserCommand(browsercmd::BC_NAVIGATE_SELECTED);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void CTrawlixView::SetPendingAndSignal(const QString& strAddress, bool bNewTab)
+{
+    {
+        std::lock_guard lock(m_mutexPending);
+        m_strPending = strAddress;
+    }
+    (bNewTab ? m_evtNewTab : m_evtCurrentTab).SetEvent();
+    m_evtWake.SetEvent();
+}
+
+QString CTrawlixView::TakePending()
+{
+    std::lock_guard lock(m_mutexPending);
+    return m_strPending;
+}
+
+void CTrawlixView::Print()
+{
+    CMyWB* pBrowser = m_pTabCtrl->CurrentBrowser();
+    if (!pBrowser || m_pPrintingBrowser) {
+        return;
+    }
+    QPrintDialog dialog(m_pPrinter.get(), this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    // The engine prints in the background; the printer stays untouched until it reports the end.
+    m_pPrintingBrowser = pBrowser;
+    connect(
+        pBrowser, &QWebEngineView::printFinished, this, [this] { m_pPrintingBrowser = nullptr; },
+        Qt::SingleShotConnection);
+    pBrowser->print(m_pPrinter.get());
+}
+
+void CTrawlixView::PrintPreview()
+{
+    CMyWB* pBrowser = m_pTabCtrl->CurrentBrowser();
+    if (!pBrowser || m_pPrintingBrowser) {
+        return;
+    }
+    // The page is laid out for the printer's paper as a PDF first; the preview then draws those pages,
+    // so the preview shows exactly what printing would.
+    QPointer<CTrawlixView> pSelf(this);
+    pBrowser->page()->printToPdf(
+        [pSelf](const QByteArray& pdf) {
+            if (!pSelf || pdf.isEmpty()) {
+                return;
+            }
+            QMetaObject::invokeMethod(
+                pSelf.data(),
+                [pSelf, pdf] {
+                    auto pBuffer = std::make_unique<QBuffer>();
+                    pBuffer->setData(pdf);
+                    pBuffer->open(QIODevice::ReadOnly);
+                    QPdfDocument document;
+                    document.load(pBuffer.get());
+                    if (document.status() != QPdfDocument::Status::Ready || document.pageCount() == 0) {
+                        return;
+                    }
+                    QPrintPreviewDialog dialog(pSelf->m_pPrinter.get(), pSelf.data());
+                    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&document](QPrinter* pPrinter) {
+                        QPainter painter(pPrinter);
+                        // The painter starts at the printable area; the PDF pages carry the margins.
+                        const QPageLayout layout = pPrinter->pageLayout();
+                        const QRect rcPage = layout.fullRectPixels(pPrinter->resolution());
+                        const QPoint ptOrigin = -layout.paintRectPixels(pPrinter->resolution()).topLeft();
+                        const qreal dScale = qMin<qreal>(1.0, 150.0 / pPrinter->resolution());
+                        for (int i = 0; i < document.pageCount(); ++i) {
+                            if (i > 0) {
+                                pPrinter->newPage();
+                            }
+                            const QSize imageSize = (QSizeF(rcPage.size()) * dScale).toSize();
+                            painter.drawImage(QRect(ptOrigin, rcPage.size()), document.render(i, imageSize));
+                        }
+                    });
+                    dialog.exec();
+                },
+                Qt::QueuedConnection);
+        },
+        m_pPrinter->pageLayout());
+}
+
+void CTrawlixView::PrintSetup()
+{
+    if (m_pPrintingBrowser) {
+        return;
+    }
+    QPageSetupDialog dialog(m_pPrinter.get(), this);
+    dialog.exec();
+}

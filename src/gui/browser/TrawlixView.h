@@ -1,0 +1,85 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "platform/Event.h"
+
+class CBrowserProfile;
+class CBrowserTabCtrl;
+class CMyWB;
+class IBrowserHost;
+class QPrinter;
+
+// The browser view, the main frame's central widget: a tab strip whose tabs each show one page.
+//
+// Requests to show an address never navigate directly. They are written into one pending-address slot
+// (the last writer wins, there is no queue) and wake the view's navigation thread with one of two
+// auto-reset events: one asks for a new tab, the other for the selected tab to navigate. The thread
+// hands each request to the user-interface thread, which alone touches the tabs and their browsers.
+class CTrawlixView final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CTrawlixView)
+
+public:
+    // pHost receives addresses, progress and status texts (may be null). Without a profile the view
+    // makes its own, which keeps nothing on disk.
+    explicit CTrawlixView(IBrowserHost* pHost, QWidget* pParent = nullptr, CBrowserProfile* pProfile = nullptr);
+    ~CTrawlixView() override;
+
+    // Shows an address or the local path of a saved page: in the selected tab, or in a new tab when
+    // there is none. Stops the selected page first; an empty address only stops it.
+    void ShowUrl(const QString& strAddress);
+    // Opens an address in a new tab at the end of the strip.
+    void OpenInNewTab(const QString& strAddress);
+    // Hands the selected tab's address and short title to the host's favorites; nothing without a tab.
+    void AddCurrentPageToFavorites();
+
+    // Runs a command of the browser (browsercmd ids); true when the id is the view's.
+    bool OnCommand(int nId);
+    // Enable and check state of a command; true when the id is the view's (the flags are then set).
+    bool UpdateCommand(int nId, bool& bEnabled, bool& bChecked) const;
+
+    CBrowserTabCtrl* TabCtrl() const { return m_pTabCtrl; }
+    CBrowserProfile* Profile() const { return m_pProfile; }
+    // Index of the text-size command that carries the check mark: 0 (largest) .. 4 (smallest).
+    int TextSizeLevel() const { return m_nTextSizeLevel; }
+
+protected:
+    void resizeEvent(QResizeEvent* pEvent) override;
+
+private:
+    void NavigationWorker();
+    void SetPendingAndSignal(const QString& strAddress, bool bNewTab);
+    QString TakePending();
+    void Print();
+    void PrintPreview();
+    void PrintSetup();
+
+    // "NeroBrw": open the pending address in a new tab.
+    CEvent m_evtNewTab;
+    // "CurrBrw": open the pending address in the selected tab.
+    CEvent m_evtCurrentTab;
+    // Set with either of the two above (and at shutdown): the thread sleeps on this one alone.
+    CEvent m_evtWake;
+    std::atomic<bool> m_bQuit{false};
+    std::mutex m_mutexPending;
+    QString m_strPending;
+
+    IBrowserHost* m_pHost;
+    std::unique_ptr<CBrowserProfile> m_pOwnedProfile;
+    CBrowserProfile* m_pProfile;
+    CBrowserTabCtrl* m_pTabCtrl;
+    int m_nTextSizeLevel;
+    std::unique_ptr<QPrinter> m_pPrinter;
+    // The browser whose page is being printed; null when no print job runs.
+    QPointer<CMyWB> m_pPrintingBrowser;
+    std::thread m_thread;
+};
