@@ -75,7 +75,7 @@ QString CProjectBar::NewProjectName()
     return QStringLiteral("新建工程");
 }
 
-QTreeWidgetItem* CProjectBar::ensureRoot()
+QTreeWidgetItem* CProjectBar::EnsureRoot()
 {
     if (QTreeWidgetItem* root = m_wndTree->Root()) {
         return root;
@@ -88,7 +88,7 @@ QTreeWidgetItem* CProjectBar::ensureRoot()
 
 QTreeWidgetItem* CProjectBar::AddProject(const QString& strName)
 {
-    QTreeWidgetItem* root = ensureRoot();
+    QTreeWidgetItem* root = EnsureRoot();
     auto* project = new QTreeWidgetItem(root, QStringList(strName));
     project->setFlags(project->flags() | Qt::ItemIsEditable);
     project->setData(0, kRoleKey, QVariant::fromValue<quint64>(m_nNextKey++));

@@ -28,6 +28,8 @@ public:
 
     CProjectTree* Tree() const { return m_wndTree; }
 
+    // The root node "所有工程", made when the tree has none.
+    QTreeWidgetItem* EnsureRoot();
     QTreeWidgetItem* AddProject(const QString& strName);
     // A project named "新建工程", with the root expanded.
     QTreeWidgetItem* AddNewProject();
@@ -91,7 +93,6 @@ private:
     void onContextMenu(const QPoint& pos);
     void onLabelEditBegun(QTreeWidgetItem* item);
     void onLabelEditEnded(QTreeWidgetItem* item);
-    QTreeWidgetItem* ensureRoot();
     void forgetPage(QTreeWidgetItem* page);
     void collectPages(const QTreeWidgetItem* project, CProjectObject& object, bool bWithBookmarks) const;
 
