@@ -95,18 +95,20 @@ bool CProjectTree::DropPage(QTreeWidgetItem* page, QTreeWidgetItem* target)
         return false;
     }
     const bool bWasCurrent = currentItem() == page;
-    // Keep the selection from wandering to a neighbour (and showing it) while the page is out of the tree.
-    const QSignalBlocker blocker(this);
-    page->parent()->removeChild(page);
-    const int nTarget = newParent->indexOfChild(target);
-    if (nTarget >= 0) {
-        newParent->insertChild(nTarget + 1, page);
-    } else {
-        newParent->addChild(page);
-    }
-    SetItemImage(page, kImagePage);
-    if (bWasCurrent) {
-        setCurrentItem(page);
+    {
+        // Keep the selection from wandering to a neighbour (and showing it) while the page is out of the tree.
+        const QSignalBlocker blocker(this);
+        page->parent()->removeChild(page);
+        const int nTarget = newParent->indexOfChild(target);
+        if (nTarget >= 0) {
+            newParent->insertChild(nTarget + 1, page);
+        } else {
+            newParent->addChild(page);
+        }
+        SetItemImage(page, kImagePage);
+        if (bWasCurrent) {
+            setCurrentItem(page);
+        }
     }
     emit pageMoved(page);
     emit projectModified();
