@@ -1,9 +1,106 @@
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "Commands.h"
+#include "download/HttpFetcher.h"
+#include "download/PageScanner.h"
 
-int RunScan(const CliArgs&)
+namespace
 {
-    std::fprintf(stderr, "trawlix-cli: this command is being built\n");
-    return 1;
+
+void printUsage(FILE* out)
+{
+    std::fprintf(out, "usage: trawlix-cli scan FILE [--base URL]\n\n"
+                      "Shows what a download would take from a page saved in FILE: its title, the links it\n"
+                      "would follow and the resources it would save, as absolute addresses in page order.\n\n"
+                      "  --base URL   the address the page came from; relative references resolve against\n"
+                      "               it (without it only absolute addresses are shown)\n");
+}
+
+// The page as a download sees it: no more than the largest body a fetch accepts, ending at its first
+// zero byte.
+bool readPage(const std::string& path, std::string& page)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    page.clear();
+    std::vector<char> chunk(1 << 20);
+    while (page.size() < CHttpFetcher::kMaxBodySize) {
+        std::size_t want = std::min(chunk.size(), CHttpFetcher::kMaxBodySize - page.size());
+        in.read(chunk.data(), static_cast<std::streamsize>(want));
+        if (in.bad()) {
+            return false;
+        }
+        page.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+        if (!in) {
+            break;
+        }
+    }
+    page.resize(std::min(page.size(), page.find('\0')));
+    return true;
+}
+
+// One entry per line: a line break inside a title would read as another entry.
+std::string oneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+int RunScan(const CliArgs& args)
+{
+    std::string path, base;
+    bool havePath = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            printUsage(stdout);
+            return 0;
+        }
+        if (arg == "--base" && i + 1 < args.size()) {
+            base = args[++i];
+        } else if (arg.empty() || arg[0] == '-' || havePath) {
+            printUsage(stderr);
+            return 2;
+        } else {
+            path = arg;
+            havePath = true;
+        }
+    }
+    if (!havePath) {
+        printUsage(stderr);
+        return 2;
+    }
+
+    std::string page;
+    if (!readPage(path, page)) {
+        std::fprintf(stderr, "trawlix-cli scan: cannot read %s\n", path.c_str());
+        return 1;
+    }
+    CPageScanner scanner;
+    scanner.Reset();
+    scanner.SetBaseUrl(base);
+    scanner.Parse(page.data(), page.size());
+
+    std::printf("title: %s\n", oneLine(scanner.Title()).c_str());
+    std::printf("links:\n");
+    for (const auto& link : scanner.Links()) {
+        std::printf("  %s\n", link.c_str());
+    }
+    std::printf("resources:\n");
+    for (const auto& resource : scanner.Resources()) {
+        std::printf("  %s\n", resource.c_str());
+    }
+    return 0;
 }

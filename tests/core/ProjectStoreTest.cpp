@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ProjectFixtures.h"
 #include "TempFolder.h"
 #include "platform/Files.h"
 #include "project/ProjectFileAppend.h"
@@ -40,24 +41,6 @@ std::vector<CProjectObject> load(const std::string& path, int* result = nullptr,
     return projects;
 }
 
-CProjectInfor page(const std::string& title, const std::string& file, const std::string& url, int bookmark = 0)
-{
-    CProjectInfor p;
-    p.m_strTitle = title;
-    p.m_strLocalFile = file;
-    p.m_strUrl = url;
-    p.m_bBookmark = bookmark;
-    return p;
-}
-
-CProjectObject project(const std::string& name, std::vector<CProjectInfor> pages = {})
-{
-    CProjectObject p;
-    p.m_strName = name;
-    p.m_pages = std::move(pages);
-    return p;
-}
-
 std::string save(const std::string& path, const std::string& header, const std::vector<CProjectObject>& projects)
 {
     CProjectStore store;
@@ -84,7 +67,7 @@ TEST(ProjectStore, WritesTheDocumentedLayout)
 {
     TempFolder temp;
     const std::string path = temp.file("a.wbr");
-    std::string bytes = save(path, "abc", {project("p")});
+    std::string bytes = save(path, "abc", {MakeProject("p")});
     EXPECT_EQ(bytes, kSignatureField +
                          "\x03"
                          "abc"
@@ -93,7 +76,7 @@ TEST(ProjectStore, WritesTheDocumentedLayout)
                          std::string(4, '\0'));
 
     // A page: three strings and the bookmark flag, after the page count. Text goes out as GB18030.
-    bytes = save(path, "", {project("所有工程", {page("t", "/x", "u", 1)})});
+    bytes = save(path, "", {MakeProject("所有工程", {MakePage("t", "/x", "u", 1)})});
     EXPECT_EQ(bytes, kSignatureField + std::string("\x00", 1) + "\x08\xCB\xF9\xD3\xD0\xB9\xA4\xB3\xCC" +
                          std::string("\x01\x00\x00\x00", 4) + "\x01t\x02/x\x01u" + std::string("\x01\x00\x00\x00", 4));
 }
@@ -119,7 +102,7 @@ TEST(ProjectStore, LengthPrefixBoundaries)
     for (const auto& c : cases) {
         const std::string header(c.length, 'h');
         const std::string name(c.length, 'n');
-        std::string bytes = save(path, header, {project(name)});
+        std::string bytes = save(path, header, {MakeProject(name)});
         EXPECT_EQ(bytes, kSignatureField + c.prefix + header + c.prefix + name + std::string(4, '\0')) << c.length;
 
         CProjectStore store;
@@ -168,10 +151,11 @@ TEST(ProjectStore, ReadsWideStrings)
 TEST(ProjectStore, RoundTripKeepsEveryProjectAndPage)
 {
     const std::vector<CProjectObject> projects = {
-        project("新闻", {page("首页 \"引号\" & more", "/home/u/新闻/index.htm", "http://example.com/?a=1&b=2", 0),
-                         page("第二页", "/home/u/新闻/2.htm", "http://example.com/2", 1), page("", "", "", 0)}),
-        project("empty"),
-        project("emoji \xF0\x9F\x98\x80", {page(std::string(300, 'x'), "/p", "http://h/", 1)}),
+        MakeProject("新闻",
+                    {MakePage("首页 \"引号\" & more", "/home/u/新闻/index.htm", "http://example.com/?a=1&b=2", 0),
+                     MakePage("第二页", "/home/u/新闻/2.htm", "http://example.com/2", 1), MakePage("", "", "", 0)}),
+        MakeProject("empty"),
+        MakeProject("emoji \xF0\x9F\x98\x80", {MakePage(std::string(300, 'x'), "/p", "http://h/", 1)}),
     };
     TempFolder temp;
     const std::string path = temp.file("r.wbr");
@@ -196,8 +180,8 @@ TEST(ProjectStore, RoundTripKeepsEveryProjectAndPage)
 TEST(ProjectStore, TruncatedFileKeepsTheCompleteProjectsAndSaysWhere)
 {
     const std::vector<CProjectObject> projects = {
-        project("one", {page("t1", "/f1", "u1", 1)}),
-        project("two", {page("t2", "/f2", "u2"), page("t3", "/f3", "u3")}),
+        MakeProject("one", {MakePage("t1", "/f1", "u1", 1)}),
+        MakeProject("two", {MakePage("t2", "/f2", "u2"), MakePage("t3", "/f3", "u3")}),
     };
     TempFolder temp;
     const std::string full = save(temp.file("full.wbr"), "hdr", projects);
@@ -277,7 +261,7 @@ TEST(ProjectStore, FilesThatAreNotProjectFilesAreReportedAndLeftAlone)
         // A store that already holds projects keeps them.
         CProjectStore store;
         store.SetPath(temp.file("keep.wbr"));
-        store.SetProjects({project("kept")});
+        store.SetProjects({MakeProject("kept")});
         store.SetPath(path);
         store.Transfer(false);
         EXPECT_EQ(store.LastStatus().m_code, c.code) << c.name;
@@ -303,7 +287,7 @@ TEST(ProjectStore, FailedSaveLeavesThePreviousFile)
 {
     TempFolder temp;
     const std::string path = temp.file("keep.wbr");
-    const std::string before = save(path, "h", {project("old", {page("t", "/f", "u")})});
+    const std::string before = save(path, "h", {MakeProject("old", {MakePage("t", "/f", "u")})});
 
     // Writing stops part way: the file-size limit is below what the new contents need.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -314,7 +298,7 @@ TEST(ProjectStore, FailedSaveLeavesThePreviousFile)
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
     CProjectStore store;
     store.SetPath(path);
-    int result = store.SetProjects({project("new", {page(std::string(10000, 'x'), "/f", "u")})});
+    int result = store.SetProjects({MakeProject("new", {MakePage(std::string(10000, 'x'), "/f", "u")})});
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, SIG_DFL);
 
@@ -349,27 +333,27 @@ TEST(ProjectFileAppend, CreatesExtendsAndRefusesForeignFiles)
     const std::string path = temp.file("book.wbr");
     ProjectFileStatus status;
 
-    ASSERT_TRUE(AppendPagesToProjectFile(path, "news", {page("a", "/a.htm", "http://h/a")}, &status))
+    ASSERT_TRUE(AppendPagesToProjectFile(path, "news", {MakePage("a", "/a.htm", "http://h/a")}, &status))
         << status.m_strMessage;
     CProjectStore store;
     store.SetPath(path);
     store.Transfer(false);
     EXPECT_EQ(store.GetHeaderName(), "book");
 
-    ASSERT_TRUE(AppendPagesToProjectFile(path, "other", {page("x", "/x.htm", "http://h/x")}));
-    ASSERT_TRUE(AppendPagesToProjectFile(path, "news", {page("b", "/b.htm", "http://h/b", 0)}));
-    expectSameProjects(load(path),
-                       {
-                           project("news", {page("a", "/a.htm", "http://h/a"), page("b", "/b.htm", "http://h/b")}),
-                           project("other", {page("x", "/x.htm", "http://h/x")}),
-                       });
+    ASSERT_TRUE(AppendPagesToProjectFile(path, "other", {MakePage("x", "/x.htm", "http://h/x")}));
+    ASSERT_TRUE(AppendPagesToProjectFile(path, "news", {MakePage("b", "/b.htm", "http://h/b", 0)}));
+    expectSameProjects(load(path), {
+                                       MakeProject("news", {MakePage("a", "/a.htm", "http://h/a"),
+                                                            MakePage("b", "/b.htm", "http://h/b")}),
+                                       MakeProject("other", {MakePage("x", "/x.htm", "http://h/x")}),
+                                   });
 
     // A file that is not a project file, or a damaged one, is never overwritten.
     for (const std::string& bytes : {std::string("not a project"), kSignatureField + "\x05"
                                                                                      "ab"}) {
         const std::string foreign = temp.file("foreign.wbr");
         files::WriteFile(foreign, bytes);
-        EXPECT_FALSE(AppendPagesToProjectFile(foreign, "news", {page("a", "/a", "u")}, &status));
+        EXPECT_FALSE(AppendPagesToProjectFile(foreign, "news", {MakePage("a", "/a", "u")}, &status));
         EXPECT_NE(status.m_code, Code::Ok);
         EXPECT_EQ(readAll(foreign), bytes);
     }

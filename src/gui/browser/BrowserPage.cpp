@@ -1,5 +1,6 @@
 #include "browser/BrowserPage.h"
 
+#include "browser/LocalFileGuard.h"
 #include "browser/MyWB.h"
 
 CBrowserPage::CBrowserPage(QWebEngineProfile* pProfile, CMyWB* pBrowser)
@@ -9,13 +10,30 @@ CBrowserPage::CBrowserPage(QWebEngineProfile* pProfile, CMyWB* pBrowser)
 
 CBrowserPage::~CBrowserPage() = default;
 
+bool CBrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool bIsMainFrame)
+{
+    if (bIsMainFrame && !m_urlOpener.isEmpty() && url.isLocalFile() && type != NavigationTypeTyped &&
+        type != NavigationTypeBackForward && type != NavigationTypeReload &&
+        !CLocalFileGuard::IsInsideFolderOf(url, m_urlOpener)) {
+        return false;
+    }
+    return QWebEnginePage::acceptNavigationRequest(url, type, bIsMainFrame);
+}
+
 QWebEnginePage* CBrowserPage::createWindow(WebWindowType type)
 {
     // Every kind of new window (a link with a target, window.open, a dialog window) opens as a new
     // tab at the end of the strip, selected; the engine loads the requested page into it.
     (void)type;
     CMyWB* pNew = m_pBrowser->OpenNewWindow();
-    return pNew ? pNew->page() : nullptr;
+    if (!pNew) {
+        return nullptr;
+    }
+    auto* pNewPage = static_cast<CBrowserPage*>(pNew->page());
+    if (url().isLocalFile()) {
+        pNewPage->m_urlOpener = url();
+    }
+    return pNewPage;
 }
 
 void CBrowserPage::javaScriptAlert(const QUrl& securityOrigin, const QString& strMessage)

@@ -6,6 +6,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
+#include "browser/LocalFileGuard.h"
+
 CBrowserProfile::CBrowserProfile(const QString& strStorageName, QObject* pParent)
     : QObject(pParent)
     , m_pProfile(strStorageName.isEmpty() ? new QWebEngineProfile(this) : new QWebEngineProfile(strStorageName, this))
@@ -18,9 +20,10 @@ CBrowserProfile::CBrowserProfile(const QString& strStorageName, QObject* pParent
     }
 
     QWebEngineSettings* pSettings = m_pProfile->settings();
-    // A saved page is shown straight from disk. Its own images, style sheets and frames load as usual,
-    // but a script in it must not read the user's other files, nor read answers from other sites.
-    pSettings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    // A saved page is shown straight from disk and loads its pictures and frames from its folder; the
+    // guard keeps it to that folder and keeps its scripts from reading files. It must not read answers
+    // from other sites either.
+    pSettings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     pSettings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     pSettings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     pSettings->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
@@ -28,6 +31,7 @@ CBrowserProfile::CBrowserProfile(const QString& strStorageName, QObject* pParent
     // Loading a page must not pull the keyboard focus out of the address box.
     pSettings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
 
+    m_pProfile->setUrlRequestInterceptor(new CLocalFileGuard(this));
     connect(m_pProfile, &QWebEngineProfile::downloadRequested, this, &CBrowserProfile::onDownloadRequested);
 }
 

@@ -173,12 +173,13 @@ QColor CBarCaption::bandColor() const
 
 QColor CBarCaption::bandEndColor() const
 {
-    return bandColor().lighter(m_bActive ? 160 : 130);
+    return m_bActive ? bandColor().lighter(160) : palette().color(QPalette::Midlight);
 }
 
 QColor CBarCaption::titleColor() const
 {
-    return m_bActive ? palette().color(QPalette::Active, QPalette::HighlightedText) : palette().color(QPalette::Window);
+    return m_bActive ? palette().color(QPalette::Active, QPalette::HighlightedText)
+                     : palette().color(QPalette::WindowText);
 }
 
 void CBarCaption::paintEvent(QPaintEvent*)

@@ -11,10 +11,10 @@ QFrame* makePane(QWidget* parent, const QString& name)
 {
     auto* pane = new QFrame(parent);
     pane->setObjectName(name);
-    pane->setFrameShape(QFrame::NoFrame);
+    pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     pane->setFixedWidth(CProgStatusBar::kPaneWidth);
     auto* layout = new QVBoxLayout(pane);
-    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setContentsMargins(0, 0, 0, 0);
     return pane;
 }
 

@@ -24,7 +24,6 @@ CSizingControlBar::CSizingControlBar(const QString& title, int id, QWidget* pare
     , m_szFloat(defaultSize)
 {
     setObjectName(QStringLiteral("SCBar-%1").arg(id));
-    m_nLastSide = dockSide();
     connect(this, &QDockWidget::dockLocationChanged, this, &CSizingControlBar::checkSide);
     connect(this, &QDockWidget::topLevelChanged, this, &CSizingControlBar::checkSide);
 }
@@ -165,7 +164,7 @@ void CSizingControlBar::resizeEvent(QResizeEvent* event)
     checkSide();
     // Sizes the layout gives the bar while it changes place belong to no state; only a resize while the
     // bar stays where it is (the user dragging an edge or the floating frame) is remembered.
-    if (!m_bApplying && isVisible()) {
+    if (!m_bApplying && m_nLastSide != 0 && isVisible()) {
         sizeForSide(m_nLastSide) = atLeast(event->size(), minimumForSide(m_nLastSide));
     }
 }

@@ -75,6 +75,7 @@ private:
     QSize m_szHorz;
     QSize m_szVert;
     QSize m_szFloat;
+    // 0 until the bar has first been placed.
     int m_nLastSide = 0;
     bool m_bApplying = false;
 };

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "ChmBuildParams.h"
+
+// How a build went. The compiler's own output is the user's report; this is for the caller's
+// decision (exit status, show button).
+struct ChmBuildResult
+{
+    bool m_bContentsWritten = false;
+    bool m_bProjectWritten = false;
+    bool m_bCompilerStarted = false;
+    int m_nCompilerStatus = -1; // the compiler's exit status (-1 when it did not exit normally)
+    bool m_bChmExists = false;  // the compiled file exists after the compiler has ended
+
+    bool Succeeded() const { return m_bCompilerStarted && m_nCompilerStatus == 0 && m_bChmExists; }
+};
+
+// Progress lines of a build, as the output box shows them.
+inline constexpr char kChmCopyingText[] = "开始拷贝文件,请稍后.......\r\n";
+inline constexpr char kChmWritingText[] = "开始生成工程文件,请稍后.......\r\n";
+inline constexpr char kChmCompilingText[] = "开始生成CHM文档,请稍后.......\r\n";
+
+// Runs one build on the calling thread: copies the pages, writes the contents and project files and
+// runs the compiler on the project file in the working folder. Every text for the output box (the
+// progress lines, then the compiler's output in chunks as it arrives) goes to onOutput. A help file
+// that cannot be written is reported by onError with "Error code is :N" (through onOutput, on a line
+// of its own, when onError is empty); the build goes on and the compiler reports what is missing.
+// Returns after the compiler has exited, so the working folder may then be deleted.
+ChmBuildResult ChmBuildWorker(const ChmBuildParams& params,
+                              const std::function<void(const std::string&)>& onOutput,
+                              const std::function<void(const std::string&)>& onError = {});
+
+// A new, empty working folder for one build under the user's cache folder; empty on failure.
+std::string MakeChmWorkFolder();

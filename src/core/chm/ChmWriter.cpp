@@ -1,0 +1,264 @@
+#include "ChmWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <dirent.h>
+#include <set>
+#include <sys/stat.h>
+
+#include "ChmBuildParams.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace
+{
+
+// The help files are 8-bit text for the compiler: CR LF line ends, no line end after the last line.
+// Text the reader sees is GB18030; file names go in as the file system spells them (UTF-8), or
+// the compiler could not find a page or create the book in a folder with a Chinese name.
+class HelpFileText
+{
+public:
+    void Text(const std::string& utf8) { m_data += codepage::Utf8ToGb18030(utf8); }
+    void Path(const std::string& path) { m_data += path; }
+    void LineEnd() { m_data += "\r\n"; }
+    void Line(const std::string& utf8)
+    {
+        Text(utf8);
+        LineEnd();
+    }
+
+    // 1 when the whole text was written, else 0 with errno's value in *pError.
+    int WriteTo(const std::string& path, int* pError) const
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        if (!file) {
+            return fail(pError);
+        }
+        bool ok = std::fwrite(m_data.data(), 1, m_data.size(), file) == m_data.size();
+        int error = errno;
+        if (std::fclose(file) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
+        if (!ok) {
+            errno = error;
+            return fail(pError);
+        }
+        return 1;
+    }
+
+private:
+    static int fail(int* pError)
+    {
+        if (pError) {
+            *pError = errno;
+        }
+        return 0;
+    }
+
+    std::string m_data;
+};
+
+// A page file's name without its extension: "index.htm" → "index", "index" → "index".
+std::string baseNameOf(const std::string& name)
+{
+    auto dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// Entry names of a folder other than "." and "..", in byte order, so a build lists its files the
+// same way on every file system.
+std::vector<std::string> entriesOf(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) {
+        return names;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(std::move(name));
+        }
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+enum class Kind
+{
+    Missing,
+    File,
+    Folder,
+    Other,
+};
+
+// Symbolic links are not followed into folders, so a link loop cannot recurse for ever.
+Kind kindOf(const std::string& path)
+{
+    struct stat st
+    {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return Kind::Missing;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return Kind::Folder;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? Kind::File : Kind::Other;
+    }
+    return S_ISREG(st.st_mode) ? Kind::File : Kind::Other;
+}
+
+bool copyFile(const std::string& source, const std::string& target)
+{
+    std::string data;
+    return files::ReadFile(source, data) && files::WriteFile(target, data);
+}
+
+} // namespace
+
+std::string FileNameOf(const std::string& path)
+{
+    return files::FileName(path);
+}
+
+std::string ResourceFolderOf(const std::string& pageFile)
+{
+    return files::Join(files::FolderOf(pageFile), baseNameOf(FileNameOf(pageFile)) + ".files");
+}
+
+void CopyTree(const std::string& source, const std::string& target)
+{
+    files::CreateFolder(target);
+    for (const auto& name : entriesOf(source)) {
+        const std::string from = files::Join(source, name);
+        const std::string to = files::Join(target, name);
+        switch (kindOf(from)) {
+        case Kind::Folder:
+            CopyTree(from, to);
+            break;
+        case Kind::File:
+            copyFile(from, to);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void ListTree(const std::string& folder, std::vector<std::string>& list)
+{
+    for (const auto& name : entriesOf(folder)) {
+        const std::string path = files::Join(folder, name);
+        switch (kindOf(path)) {
+        case Kind::Folder:
+            ListTree(path, list);
+            break;
+        case Kind::File:
+            list.push_back(path);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+bool DeleteTree(const std::string& folder)
+{
+    return kindOf(folder) == Kind::Folder && files::RemoveTree(folder);
+}
+
+void CopyPages(const ChmBuildParams& params)
+{
+    for (const auto& source : params.m_pageFiles) {
+        const std::string name = FileNameOf(source);
+        copyFile(source, files::Join(params.m_strWorkFolder, name));
+        CopyTree(ResourceFolderOf(source), files::Join(params.m_strWorkFolder, baseNameOf(name) + ".files"));
+    }
+}
+
+int WriteContents(const ChmBuildParams& params, int* pError)
+{
+    HelpFileText hhc;
+    hhc.Line("<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML//EN\">");
+    hhc.Line("<HTML>");
+    hhc.Line("<HEAD>");
+    hhc.Line("<meta name=\"GENERATOR\" content=\"Microsoft&reg; HTML Help Workshop 4.1\">");
+    hhc.Line("<!-- Sitemap 1.0 -->");
+    hhc.Line("</HEAD><BODY>");
+    hhc.Line("<OBJECT type=\"text/site properties\">");
+    hhc.Line("\t<param name=\"Window Styles\" value=\"0x800025\">");
+    hhc.Line("\t<param name=\"ImageType\" value=\"Folder\">");
+    hhc.Line("</OBJECT>");
+    hhc.Line("<UL>");
+    hhc.Line("\t<LI> <OBJECT type=\"text/sitemap\">");
+    // Values go in as they are: a quote in a title is not escaped.
+    hhc.Line("\t\t<param name=\"Name\" value=\"" + params.m_strBookName + "\">");
+    hhc.Line("\t\t<param name=\"ImageNumber\" value=\"1\">");
+    hhc.Line("\t\t</OBJECT>");
+    hhc.Line("\t<UL>");
+    for (std::size_t i = 0; i < params.m_pageFiles.size(); ++i) {
+        const std::string title = i < params.m_pageTitles.size() ? params.m_pageTitles[i] : std::string();
+        hhc.Line("\t\t<LI> <OBJECT type=\"text/sitemap\">");
+        hhc.Line("\t\t\t<param name=\"Name\" value=\"" + title + "\">");
+        hhc.Text("\t\t\t<param name=\"Local\" value=\"");
+        hhc.Path(FileNameOf(params.m_pageFiles[i]));
+        hhc.Line("\">");
+        hhc.Line("\t\t\t</OBJECT>");
+    }
+    hhc.Line("\t</UL>");
+    hhc.Line("</UL>");
+    hhc.Text("</BODY></HTML>");
+    return hhc.WriteTo(params.m_strContentsFile, pError);
+}
+
+int WriteProject(const ChmBuildParams& params, int* pError)
+{
+    HelpFileText hhp;
+    hhp.Line("[OPTIONS]");
+    hhp.Line("Compatibility=1.1 or later");
+    hhp.Text("Compiled file=");
+    hhp.Path(params.m_strChmFile);
+    hhp.LineEnd();
+    hhp.Line(std::string("Contents file=") + kChmContentsFileName);
+    if (params.m_pageFiles.empty()) {
+        // Nothing to compile: the file is left as far as it got.
+        hhp.WriteTo(params.m_strProjectFile, pError);
+        return 0;
+    }
+    hhp.Text("Default topic=");
+    hhp.Path(FileNameOf(params.m_pageFiles.front()));
+    hhp.LineEnd();
+    hhp.Line("Display compile progress=Yes");
+    hhp.Line("Language=0x804 中文(中国)");
+    hhp.LineEnd();
+    hhp.LineEnd();
+    hhp.Line("[FILES]");
+    // Entries are relative to the working folder, where the project file lies: the compiler
+    // resolves them against the project file's folder and refuses absolute paths.
+    // Pages of the same name share one copy in the working folder; it is listed once, because the
+    // compiler would store a file listed twice twice over and the book's directory would be broken.
+    const std::string prefix = files::Join(params.m_strWorkFolder, "");
+    std::set<std::string> listed;
+    auto list = [&](const std::string& entry) {
+        if (listed.insert(entry).second) {
+            hhp.Path(entry);
+            hhp.LineEnd();
+        }
+    };
+    for (const auto& source : params.m_pageFiles) {
+        const std::string name = FileNameOf(source);
+        std::vector<std::string> resources;
+        ListTree(files::Join(params.m_strWorkFolder, baseNameOf(name) + ".files"), resources);
+        for (const auto& path : resources) {
+            list(path.substr(prefix.size()));
+        }
+        list(name);
+    }
+    hhp.Text("[INFOTYPES]");
+    return hhp.WriteTo(params.m_strProjectFile, pError);
+}

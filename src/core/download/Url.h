@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Splitting and resolving web addresses (RFC 3986), byte for byte: nothing is decoded, encoded or
+// escaped, so an address keeps exactly the characters the page wrote.
+namespace url
+{
+
+// The longest absolute address we resolve to; a longer one is not used.
+constexpr std::size_t kMaxAddressLength = 1000;
+
+struct SplitUrl
+{
+    std::string scheme;   // as written ("HTTP" stays "HTTP")
+    std::string user;     // user name, when the address carries one
+    std::string password; // password, when the address carries one
+    std::string host;     // IPv6 literals keep their brackets
+    std::string port;     // digits as written; empty when none
+    std::string path;     // path with its query ("/a/b.html?x=1"), fragment left out; may be empty
+    bool ok = false;      // false: no scheme, no "//" authority, or a port that is not a number
+};
+
+// Splits "scheme://[user[:password]@]host[:port][/path][?query][#fragment]".
+SplitUrl Split(std::string_view address);
+
+// Resolves relative against base (RFC 3986 section 5.2): dot segments are removed, nothing is
+// escaped. nullopt when the result would be longer than kMaxAddressLength, or when relative has no
+// scheme and base cannot serve as a base (it has none either).
+std::optional<std::string> Combine(std::string_view base, std::string_view relative);
+
+} // namespace url

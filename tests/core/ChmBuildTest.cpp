@@ -1,0 +1,329 @@
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include <chm_lib.h>
+#include <gtest/gtest.h>
+
+#include "TempFolder.h"
+#include "chm/ChmBuildWorker.h"
+#include "chm/ChmWriter.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace
+{
+
+std::string readAll(const std::string& path)
+{
+    std::string data;
+    files::ReadFile(path, data);
+    return data;
+}
+
+void writeFile(const std::string& path, const std::string& data)
+{
+    files::CreateFolders(files::FolderOf(path));
+    ASSERT_TRUE(files::WriteFile(path, data)) << path;
+}
+
+// Every file of a compiled book, by its path inside the book ("/a.htm").
+std::map<std::string, std::string> readBook(const std::string& path)
+{
+    std::map<std::string, std::string> contents;
+    chmFile* book = chm_open(path.c_str());
+    if (!book) {
+        ADD_FAILURE() << "chmlib cannot open " << path;
+        return contents;
+    }
+    struct Context
+    {
+        std::map<std::string, std::string>* contents;
+    } context{&contents};
+    chm_enumerate(
+        book, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES,
+        [](chmFile* h, chmUnitInfo* ui, void* c) {
+            std::string data(ui->length, '\0');
+            if (ui->length > 0) {
+                chm_retrieve_object(h, ui, reinterpret_cast<unsigned char*>(data.data()), 0,
+                                    static_cast<LONGINT64>(ui->length));
+            }
+            (*static_cast<Context*>(c)->contents)[ui->path] = data;
+            return CHM_ENUMERATOR_CONTINUE;
+        },
+        &context);
+    chm_close(book);
+    return contents;
+}
+
+// The (Name, Local) pairs of a contents file's topics, in order; Local is empty for the book.
+std::vector<std::pair<std::string, std::string>> topicsOf(const std::string& hhcBytes)
+{
+    const std::string hhc = codepage::Gb18030ToUtf8(hhcBytes);
+    std::vector<std::pair<std::string, std::string>> topics;
+    auto valueAfter = [&](const std::string& key, std::size_t from, std::size_t& end) {
+        auto at = hhc.find(key, from);
+        if (at == std::string::npos) {
+            end = std::string::npos;
+            return std::string();
+        }
+        at += key.size();
+        end = hhc.find("\">", at);
+        return hhc.substr(at, end - at);
+    };
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t end = 0;
+        std::string name = valueAfter("<param name=\"Name\" value=\"", pos, end);
+        if (end == std::string::npos) {
+            break;
+        }
+        std::size_t objectEnd = hhc.find("</OBJECT>", end);
+        std::size_t localEnd = 0;
+        std::string local = valueAfter("<param name=\"Local\" value=\"", end, localEnd);
+        if (localEnd == std::string::npos || localEnd > objectEnd) {
+            local.clear();
+        }
+        topics.emplace_back(name, local);
+        pos = objectEnd;
+    }
+    return topics;
+}
+
+// Saved pages as the download engine leaves them: a page file and its ".files" folder.
+struct SavedPage
+{
+    std::string file;
+    std::string title;
+    std::map<std::string, std::string> resources; // path inside the resource folder → bytes
+};
+
+std::vector<std::string> texts(const std::vector<SavedPage>& pages, bool bTitles)
+{
+    std::vector<std::string> out;
+    for (const auto& p : pages) {
+        out.push_back(bTitles ? p.title : p.file);
+    }
+    return out;
+}
+
+class ScopedCacheHome
+{
+public:
+    explicit ScopedCacheHome(const std::string& path)
+    {
+        if (const char* old = std::getenv("XDG_CACHE_HOME")) {
+            m_strOld = old;
+            m_bHadOld = true;
+        }
+        ::setenv("XDG_CACHE_HOME", path.c_str(), 1);
+    }
+    ~ScopedCacheHome()
+    {
+        if (m_bHadOld) {
+            ::setenv("XDG_CACHE_HOME", m_strOld.c_str(), 1);
+        } else {
+            ::unsetenv("XDG_CACHE_HOME");
+        }
+    }
+
+private:
+    std::string m_strOld;
+    bool m_bHadOld = false;
+};
+
+} // namespace
+
+TEST(ChmWriter, CopiesPagesAndWritesBothHelpFiles)
+{
+    TempFolder temp;
+    const std::string one = temp.file("save/新闻");
+    const std::string two = temp.file("save/other");
+    writeFile(one + "/a.htm", "page a");
+    writeFile(one + "/a.files/x.gif", "GIF x");
+    writeFile(one + "/a.files/sub/z.css", "css");
+    writeFile(one + "/b.htm", "page b"); // no resource folder
+    writeFile(one + "/notes", "no extension");
+    writeFile(one + "/notes.files/y.png", "PNG y");
+    writeFile(two + "/a.htm", "page a of another project"); // same name: shares the copy
+
+    ChmBuildParams params;
+    const std::string work = temp.file("work");
+    files::CreateFolder(work);
+    params.SetPages({one + "/a.htm", one + "/b.htm", one + "/notes", two + "/a.htm"}, work);
+    params.SetTitles({"首页 \"引号\"", "第二页 & more", "Notes", "同名"});
+    params.m_strChmFile = "/srv/books/book.chm";
+    params.m_strBookName = "新闻";
+    EXPECT_EQ(params.m_strContentsFile, work + "/Contents.hhc");
+    EXPECT_EQ(params.m_strProjectFile, work + "/Myproject.hhp");
+
+    CopyPages(params);
+    std::vector<std::string> copied;
+    ListTree(work, copied);
+    EXPECT_EQ(copied, (std::vector<std::string>{work + "/a.files/sub/z.css", work + "/a.files/x.gif", work + "/a.htm",
+                                                work + "/b.htm", work + "/notes", work + "/notes.files/y.png"}));
+    EXPECT_TRUE(files::IsFolder(work + "/b.files")); // every page gets a resource folder
+    EXPECT_EQ(readAll(work + "/a.htm"), "page a of another project");
+
+    EXPECT_EQ(WriteContents(params), 1);
+    EXPECT_EQ(WriteProject(params), 1);
+    EXPECT_EQ(readAll(params.m_strContentsFile), readAll(TRAWLIX_TEST_DATA "/chm/Contents.hhc"));
+    EXPECT_EQ(readAll(params.m_strProjectFile), readAll(TRAWLIX_TEST_DATA "/chm/Myproject.hhp"));
+}
+
+TEST(ChmWriter, ProjectWithoutPagesAndFilesThatCannotBeWritten)
+{
+    TempFolder temp;
+    ChmBuildParams params;
+    params.SetPages({}, temp.path());
+    params.m_strChmFile = "/b/x.chm";
+    EXPECT_EQ(WriteProject(params), 0);
+    EXPECT_EQ(readAll(params.m_strProjectFile),
+              "[OPTIONS]\r\nCompatibility=1.1 or later\r\nCompiled file=/b/x.chm\r\nContents file=Contents.hhc\r\n");
+
+    params.SetPages({temp.file("a.htm")}, temp.file("missing"));
+    int nError = 0;
+    EXPECT_EQ(WriteContents(params, &nError), 0);
+    EXPECT_EQ(nError, ENOENT);
+    nError = 0;
+    EXPECT_EQ(WriteProject(params, &nError), 0);
+    EXPECT_EQ(nError, ENOENT);
+}
+
+TEST(ChmWriter, PathHelpers)
+{
+    struct Case
+    {
+        std::string path;
+        std::string name;
+        std::string resources;
+    };
+    const Case cases[] = {
+        {"/s/p/index.htm", "index.htm", "/s/p/index.files"},
+        {"/s/my.site/index", "index", "/s/my.site/index.files"},
+        {"/s/p/a.b.html", "a.b.html", "/s/p/a.b.files"},
+        {"page.htm", "page.htm", "page.files"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FileNameOf(c.path), c.name);
+        EXPECT_EQ(ResourceFolderOf(c.path), c.resources);
+    }
+    EXPECT_EQ(ChmFilePath("/out", "book.chm"), "/out/book.chm.chm");
+
+    TempFolder temp;
+    std::vector<std::string> list;
+    ListTree(temp.file("missing"), list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_FALSE(DeleteTree(temp.file("missing")));
+    writeFile(temp.file("tree/a/b/c.txt"), "c");
+    EXPECT_TRUE(DeleteTree(temp.file("tree")));
+    EXPECT_FALSE(files::Exists(temp.file("tree")));
+}
+
+TEST(ChmBuild, BuildsABookThatHoldsEveryPageAndImage)
+{
+    TempFolder temp;
+    ScopedCacheHome cache(temp.file("cache"));
+    const std::string project = temp.file("save/新闻");
+    const std::vector<SavedPage> pages = {
+        {project + "/index.htm",
+         "首页",
+         {{"logo.gif", std::string("GIF89a\x01\x00\x01\x00\x00\xff", 12)}, {"bg/back.png", "\x89PNG\r\n\x1a\n"}}},
+        {project + "/2.htm", "第二页 \"引号\"", {{"pic.jpg", std::string("\xFF\xD8\xFF\xE0 jpeg", 9)}}},
+    };
+    for (const auto& page : pages) {
+        std::string html = "<html><head><title>" + page.title + "</title></head><body>";
+        for (const auto& [name, bytes] : page.resources) {
+            html += "<img src=\"" + files::FileName(ResourceFolderOf(page.file)) + "/" + name + "\">";
+        }
+        writeFile(page.file, html + "</body></html>");
+        for (const auto& [name, bytes] : page.resources) {
+            writeFile(files::Join(ResourceFolderOf(page.file), name), bytes);
+        }
+    }
+    // The documents folder of a Chinese desktop.
+    const std::string outFolder = temp.file("文档");
+    files::CreateFolder(outFolder);
+
+    const std::string work = MakeChmWorkFolder();
+    ASSERT_FALSE(work.empty());
+    EXPECT_EQ(files::FolderOf(work), temp.file("cache/trawlix"));
+    const std::string otherWork = MakeChmWorkFolder();
+    EXPECT_NE(otherWork, work);
+    DeleteTree(otherWork);
+
+    ChmBuildParams params;
+    params.m_strChmFile = ChmFilePath(outFolder, "新闻");
+    params.m_strBookName = "新闻";
+    params.SetPages(texts(pages, false), work);
+    params.SetTitles(texts(pages, true));
+    std::vector<std::string> output;
+    ChmBuildResult result = ChmBuildWorker(params, [&](const std::string& text) { output.push_back(text); });
+
+    EXPECT_TRUE(result.Succeeded()) << result.m_nCompilerStatus;
+    ASSERT_GE(output.size(), 3u);
+    EXPECT_EQ(output[0], "开始拷贝文件,请稍后.......\r\n");
+    EXPECT_EQ(output[1], "开始生成工程文件,请稍后.......\r\n");
+    EXPECT_EQ(output[2], "开始生成CHM文档,请稍后.......\r\n");
+    EXPECT_TRUE(DeleteTree(work));
+
+    auto book = readBook(outFolder + "/新闻.chm");
+    for (const auto& page : pages) {
+        const std::string name = files::FileName(page.file);
+        EXPECT_EQ(book["/" + name], readAll(page.file)) << name;
+        for (const auto& [resource, bytes] : page.resources) {
+            const std::string inside = "/" + files::FileName(ResourceFolderOf(page.file)) + "/" + resource;
+            ASSERT_TRUE(book.count(inside)) << inside;
+            EXPECT_EQ(book[inside], bytes);
+        }
+    }
+    ASSERT_TRUE(book.count("/Contents.hhc"));
+    EXPECT_EQ(topicsOf(book["/Contents.hhc"]), (std::vector<std::pair<std::string, std::string>>{
+                                                   {"新闻", ""}, {"首页", "index.htm"}, {"第二页 \"引号\"", "2.htm"}}));
+}
+
+TEST(ChmBuild, FailuresAreNotSuccess)
+{
+    TempFolder temp;
+    writeFile(temp.file("p/a.htm"), "<html><body>a</body></html>");
+    const std::string outFolder = temp.file("out");
+    files::CreateFolder(outFolder);
+
+    struct Case
+    {
+        std::string what;
+        std::string command;
+        std::vector<std::string> pages;
+        std::string chmFile;
+        bool bStarted;
+    };
+    const Case cases[] = {
+        {"no compiler", "trawlix-no-such-compiler", {temp.file("p/a.htm")}, outFolder + "/a.chm", false},
+        {"no output folder", kChmCompiler, {temp.file("p/a.htm")}, temp.file("nowhere/a.chm"), true},
+        // The compiler stops at the missing page but has already begun the book.
+        {"missing page", kChmCompiler, {temp.file("p/a.htm"), temp.file("p/gone.htm")}, outFolder + "/b.chm", true},
+    };
+    for (const auto& c : cases) {
+        const std::string work = files::MakeUniqueFolder(temp.path(), "work-");
+        ChmBuildParams params;
+        params.m_strCommand = c.command;
+        params.m_strChmFile = c.chmFile;
+        params.m_strBookName = "book";
+        params.SetPages(c.pages, work);
+        params.SetTitles(std::vector<std::string>(c.pages.size(), "t"));
+        std::vector<std::string> output;
+        ChmBuildResult result = ChmBuildWorker(params, [&](const std::string& text) { output.push_back(text); });
+
+        EXPECT_FALSE(result.Succeeded()) << c.what;
+        EXPECT_EQ(result.m_bCompilerStarted, c.bStarted) << c.what;
+        EXPECT_TRUE(result.m_bContentsWritten && result.m_bProjectWritten) << c.what;
+        if (!c.bStarted) {
+            EXPECT_EQ(output,
+                      (std::vector<std::string>{"开始拷贝文件,请稍后.......\r\n", "开始生成工程文件,请稍后.......\r\n",
+                                                "create   process   error!"}));
+        } else {
+            EXPECT_NE(result.m_nCompilerStatus, 0) << c.what;
+        }
+    }
+}
