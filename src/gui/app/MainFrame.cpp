@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -21,6 +22,8 @@
 #include "browser/BrowserCommands.h"
 #include "browser/TrawlixView.h"
 #include "download/DownloadWorker.h"
+#include "download/PageScanner.h"
+#include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "project/ProjectBar.h"
 #include "project/ProjectFileAppend.h"
@@ -109,7 +112,7 @@ QString fileStatusText(ProjectFileStatus::Code code, bool bWriting, std::uint64_
     case ProjectFileStatus::Code::CannotOpen:
         return bWriting ? QStringLiteral("无法创建这个文件。") : QStringLiteral("文件不存在或无法读取。");
     case ProjectFileStatus::Code::CannotWrite:
-        return QStringLiteral("写入文件时出错，文件没有写完。");
+        return QStringLiteral("写入文件时出错，原来的文件没有改变。");
     case ProjectFileStatus::Code::WrongSignature:
         return QStringLiteral("这不是工程文件。");
     case ProjectFileStatus::Code::Damaged:
@@ -334,7 +337,8 @@ void CMainFrame::createToolBars()
     m_wndAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_wndAddress->setMaxVisibleItems(8);
     m_wndAddressBar->addWidget(m_wndAddress);
-    connect(m_wndAddress->lineEdit(), &QLineEdit::returnPressed, this, &CMainFrame::onAddressEntered);
+    // Enter is taken in eventFilter: the line edit passes Return on to its combo box, which hands it back
+    // to the line edit, so its returnPressed comes twice for one key press.
     addToolBar(Qt::TopToolBarArea, m_wndAddressBar);
 
     m_wndProjectToolBar = new CToolBarEx(QStringLiteral("工程"), this);
@@ -375,6 +379,13 @@ void CMainFrame::createBars()
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress && m_wndAddress && watched == m_wndAddress->lineEdit()) {
+        const int nKey = static_cast<QKeyEvent*>(event)->key();
+        if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
+            onAddressEntered();
+            return true;
+        }
+    }
     switch (event->type()) {
     case QEvent::MouseButtonRelease:
     case QEvent::KeyRelease:
@@ -777,12 +788,19 @@ std::string CMainFrame::SaveFolderFor(const std::vector<std::string>& localFiles
     return files::DocumentsFolder();
 }
 
-void CMainFrame::reportFileError(const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset)
+void CMainFrame::reportFileError(const QString& strWhat,
+                                 const QString& strPath,
+                                 int nCode,
+                                 std::uint64_t nOffset,
+                                 const QString& strDetail)
 {
     const bool bWriting = strWhat != QStringLiteral("打开");
-    const QString strText = QStringLiteral("无法%1工程文件 \"%2\"。\n%3")
-                                .arg(strWhat, strPath,
-                                     fileStatusText(static_cast<ProjectFileStatus::Code>(nCode), bWriting, nOffset));
+    QString strText = QStringLiteral("无法%1工程文件 \"%2\"。\n%3")
+                          .arg(strWhat, strPath,
+                               fileStatusText(static_cast<ProjectFileStatus::Code>(nCode), bWriting, nOffset));
+    if (!strDetail.isEmpty()) {
+        strText += QStringLiteral("\n(") + strDetail + QLatin1Char(')');
+    }
     m_prompts.messageBox(this, QMessageBox::Warning, QStringLiteral("警告"), strText, QMessageBox::Ok);
 }
 
@@ -805,7 +823,8 @@ bool CMainFrame::OpenProjectFile(const QString& strGivenPath)
     const ProjectFileStatus status = store.LastStatus();
     if (status.m_code == ProjectFileStatus::Code::CannotOpen ||
         status.m_code == ProjectFileStatus::Code::WrongSignature) {
-        reportFileError(QStringLiteral("打开"), strPath, static_cast<int>(status.m_code), status.m_nOffset);
+        reportFileError(QStringLiteral("打开"), strPath, static_cast<int>(status.m_code), status.m_nOffset,
+                        toQ(status.m_strMessage));
         return false;
     }
     // Unsaved changes are offered for saving before the tree is replaced.
@@ -860,7 +879,7 @@ bool CMainFrame::writeProjects(const QString& strPath, const QString& strHeaderN
     store.SetProjects(projects);
     if (!store.LastTransferOk()) {
         reportFileError(QStringLiteral("保存"), strPath, static_cast<int>(store.LastStatus().m_code),
-                        store.LastStatus().m_nOffset);
+                        store.LastStatus().m_nOffset, toQ(store.LastStatus().m_strMessage));
         return false;
     }
     return true;
@@ -1064,7 +1083,11 @@ namespace
 {
 QString localPageTitle(const std::string& strBytes)
 {
-    (void)strBytes;
-    return QStringLiteral("Untitled");
+    CPageScanner scanner;
+    scanner.Reset();
+    scanner.Parse(strBytes.data(), strBytes.size());
+    const std::string& strTitle = scanner.Title();
+    // Saved pages are in code page 936 (GB18030 reads it); pages from elsewhere are mostly UTF-8.
+    return toQ(codepage::IsValidUtf8(strTitle) ? strTitle : codepage::Gb18030ToUtf8(strTitle));
 }
 } // namespace

@@ -124,7 +124,12 @@ private:
     void cancelJob(std::uintptr_t key);
     void reapJobs();
     void shutdownJobs();
-    void reportFileError(const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset);
+    // strDetail: the system's own words, shown under ours.
+    void reportFileError(const QString& strWhat,
+                         const QString& strPath,
+                         int nCode,
+                         std::uint64_t nOffset,
+                         const QString& strDetail);
     bool writeProjects(const QString& strPath, const QString& strHeaderName);
 
     void onNewEmptyProject();
