@@ -1,9 +1,309 @@
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 #include "Commands.h"
+#include "download/DownloadMessages.h"
+#include "download/DownloadTask.h"
+#include "download/DownloadWorker.h"
+#include "platform/Files.h"
+#include "project/ProjectFileAppend.h"
 
-int RunGet(const CliArgs&)
+namespace
 {
-    std::fprintf(stderr, "trawlix-cli: this command is being built\n");
-    return 1;
+
+const char kUsage[] =
+    "usage: trawlix-cli get --from URL [--to URL] --project NAME [--folder DIR] [options]\n"
+    "       trawlix-cli get --top URL [--from LINK] [--to LINK] --project NAME [--folder DIR] [options]\n"
+    "\n"
+    "Saves one page, a numbered series of pages (--from/--to), or a top page and its links (--top,\n"
+    "optionally only the links from --from to --to) into DIR/NAME, with their images.\n"
+    "\n"
+    "options:\n"
+    "  --folder DIR         save folder (default: your documents folder)\n"
+    "  --strip-scripts      remove script blocks from saved pages\n"
+    "  --add-count N        number the page names of a further download into the same project\n"
+    "  --project-file FILE  add the saved pages to the project NAME in this project file\n"
+    "\n"
+    "Ctrl-C stops after the page being saved; a second Ctrl-C stops at once.\n"
+    "Exit status: 0 all pages saved, 1 a page failed or there was nothing to save, 2 bad arguments.\n";
+
+struct GetOptions
+{
+    CDownloadTask task;
+    std::string strProjectFile;
+};
+
+// Fills options from the arguments; false with a message on stderr when they do not make sense.
+bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
+{
+    CDownloadTask& task = options.task;
+    bool bTop = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& target) {
+            if (i + 1 >= args.size()) {
+                std::fprintf(stderr, "trawlix-cli get: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            target = args[++i];
+            return true;
+        };
+        std::string count;
+        if (arg == "--help" || arg == "-h") {
+            bHelp = true;
+            return true;
+        } else if (arg == "--from") {
+            if (!value(task.m_strFirstUrl)) {
+                return false;
+            }
+        } else if (arg == "--to") {
+            if (!value(task.m_strLastUrl)) {
+                return false;
+            }
+        } else if (arg == "--top") {
+            if (!value(task.m_strTopUrl)) {
+                return false;
+            }
+            bTop = true;
+        } else if (arg == "--project") {
+            if (!value(task.m_strProjectName)) {
+                return false;
+            }
+        } else if (arg == "--folder") {
+            if (!value(task.m_strSaveFolder)) {
+                return false;
+            }
+        } else if (arg == "--project-file") {
+            if (!value(options.strProjectFile)) {
+                return false;
+            }
+        } else if (arg == "--strip-scripts") {
+            task.m_bKeepScripts = 0;
+        } else if (arg == "--add-count") {
+            if (!value(count)) {
+                return false;
+            }
+            char* end = nullptr;
+            long n = std::strtol(count.c_str(), &end, 10);
+            if (count.empty() || *end != '\0' || n < 0 || n > 1000000) {
+                std::fprintf(stderr, "trawlix-cli get: --add-count takes a whole number, not '%s'\n", count.c_str());
+                return false;
+            }
+            task.m_nAddCount = static_cast<int>(n);
+        } else {
+            std::fprintf(stderr, "trawlix-cli get: unknown argument '%s'\n", arg.c_str());
+            return false;
+        }
+    }
+    task.m_nMode = bTop ? 1 : 0;
+    if (task.m_strProjectName.empty()) {
+        std::fprintf(stderr, "trawlix-cli get: --project is required\n");
+        return false;
+    }
+    if (!bTop && task.m_strFirstUrl.empty() && task.m_strLastUrl.empty()) {
+        std::fprintf(stderr, "trawlix-cli get: give --from (and --to), or --top\n");
+        return false;
+    }
+    while (task.m_strSaveFolder.size() > 1 && task.m_strSaveFolder.back() == '/') {
+        task.m_strSaveFolder.pop_back();
+    }
+    if (task.m_strSaveFolder.empty()) {
+        task.m_strSaveFolder = files::DocumentsFolder();
+    }
+    return true;
+}
+
+std::vector<std::string> splitTabs(const std::string& text)
+{
+    std::vector<std::string> fields;
+    size_t from = 0;
+    for (size_t tab = text.find('\t'); tab != std::string::npos; tab = text.find('\t', from)) {
+        fields.push_back(text.substr(from, tab - from));
+        from = tab + 1;
+    }
+    fields.push_back(text.substr(from));
+    return fields;
+}
+
+// Prints what the desktop program's message window would show, and a progress bar on a terminal.
+class CConsoleReceiver final : public IDownloadNotify
+{
+public:
+    void OnDownloadMessage(unsigned nMessage, const std::string& strText, int nCode) override
+    {
+        if (nMessage == WM_DOWNLOAD_BEGIN) {
+            line("DownLoad file from : " + strText);
+        } else if (nMessage == WM_DOWNLOAD_RESULT) {
+            onResult(strText, nCode);
+        } else if (nMessage == WM_DOWNLOAD_FINISHED) {
+            onFinished(strText);
+        }
+    }
+
+    // The saved pages in the order the job reported them, as project records.
+    const std::vector<CProjectInfor>& SavedPages() const { return m_saved; }
+    int Failed() const { return m_nFailed; }
+
+private:
+    void onResult(const std::string& strText, int nCode)
+    {
+        std::vector<std::string> fields = splitTabs(strText);
+        switch (nCode) {
+        case DR_PAGE_SAVED:
+            if (fields.size() == 6) {
+                CProjectInfor page;
+                page.m_strTitle = fields[3];
+                page.m_strLocalFile = fields[0];
+                page.m_strUrl = fields[1];
+                m_saved.push_back(page);
+                line("........." + fields[1] + " .......... ok ");
+                progress(fields[4], fields[5]);
+            }
+            break;
+        case DR_RESOURCE_DONE:
+            line("     " + strText + "   ok");
+            break;
+        case DR_RESOURCE_FAILED:
+            line("     " + strText + "   failed");
+            break;
+        case DR_PAGE_FAILED:
+            ++m_nFailed;
+            line("download file faild !");
+            if (fields.size() == 2) {
+                progress(fields[0], fields[1]);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+
+    void onFinished(const std::string& strText)
+    {
+        clearProgress();
+        std::vector<std::string> fields = splitTabs(strText);
+        fields.resize(4);
+        const char* labels[] = {"工程名:", "下载网页成功:", "下载网页失败:", "网页保存路径:"};
+        for (int i = 0; i < 4; ++i) {
+            std::printf("%s\n         %s\n", labels[i], fields[i].c_str());
+        }
+        std::fflush(stdout);
+    }
+
+    void line(const std::string& text)
+    {
+        clearProgress();
+        std::printf("%s\n", text.c_str());
+        std::fflush(stdout);
+        drawProgress();
+    }
+
+    void progress(const std::string& strN, const std::string& strTotal)
+    {
+        m_nDone = std::atoi(strN.c_str());
+        m_nTotal = std::atoi(strTotal.c_str());
+        drawProgress();
+    }
+
+    void drawProgress()
+    {
+        if (!m_bTerminal || m_nTotal <= 0) {
+            return;
+        }
+        const int width = 30;
+        int filled = m_nDone * width / m_nTotal;
+        std::fprintf(stderr, "\r[%s%s] page %d of %d", std::string(filled, '#').c_str(),
+                     std::string(width - filled, ' ').c_str(), m_nDone, m_nTotal);
+        std::fflush(stderr);
+        m_bShown = true;
+    }
+
+    void clearProgress()
+    {
+        if (m_bShown) {
+            std::fprintf(stderr, "\r\033[K");
+            std::fflush(stderr);
+            m_bShown = false;
+        }
+    }
+
+    bool m_bTerminal = ::isatty(STDERR_FILENO) && ::isatty(STDOUT_FILENO);
+    bool m_bShown = false;
+    int m_nDone = 0;
+    int m_nTotal = 0;
+    int m_nFailed = 0;
+    std::vector<CProjectInfor> m_saved;
+};
+
+// Set by a second Ctrl-C: the job ends at once, abandoning the transfer in progress.
+std::atomic<bool> g_bCancel{false};
+
+// Ctrl-C while the job runs: the first asks it to stop after its page, the second cancels it.
+// Signals are taken by a thread of their own (sigwait), so nothing unsafe runs in a signal handler.
+void watchInterrupts(sigset_t signals)
+{
+    std::thread([signals] {
+        int nCount = 0;
+        for (;;) {
+            int sig = 0;
+            if (sigwait(&signals, &sig) != 0) {
+                return;
+            }
+            if (++nCount == 1) {
+                std::fprintf(stderr, "\nStopping after the current page (Ctrl-C again to stop at once)...\n");
+                g_stopDownloadEvent.SetEvent();
+            } else {
+                g_bCancel = true;
+            }
+        }
+    }).detach();
+}
+
+} // namespace
+
+int RunGet(const CliArgs& args)
+{
+    GetOptions options;
+    bool bHelp = false;
+    if (!parseArguments(args, options, bHelp)) {
+        std::fprintf(stderr, "\n%s", kUsage);
+        return 2;
+    }
+    if (bHelp) {
+        std::printf("%s", kUsage);
+        return 0;
+    }
+
+    CConsoleReceiver receiver;
+    options.task.m_hNotifyWnd = &receiver;
+
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    watchInterrupts(signals);
+
+    std::printf("-----------Start download webpage-----------------\n");
+    std::fflush(stdout);
+    DownloadWorker(&options.task, &g_bCancel);
+
+    bool bProjectFileOk = true;
+    if (!options.strProjectFile.empty()) {
+        ProjectFileStatus status;
+        bProjectFileOk = AppendPagesToProjectFile(options.strProjectFile, options.task.m_strProjectName,
+                                                  receiver.SavedPages(), &status);
+        if (!bProjectFileOk) {
+            std::fprintf(stderr, "trawlix-cli get: the pages were saved, but the project file was not updated: %s\n",
+                         status.m_strMessage.c_str());
+        }
+    }
+    return bProjectFileOk && receiver.Failed() == 0 && !receiver.SavedPages().empty() ? 0 : 1;
 }

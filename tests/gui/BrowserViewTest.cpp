@@ -261,7 +261,9 @@ void BrowserViewTest::newBlankPageAlwaysOpensSelectedTab()
 
 void BrowserViewTest::longAndMissingTitlesOnTabs()
 {
+    // One request at a time: a second request before the first is taken would replace it.
     m_pView->OpenInNewTab(MakePage(QStringLiteral("long.htm"), QStringLiteral("A title of twenty-five ch")));
+    QTRY_COMPARE(m_pTabs->Count(), 1);
     m_pView->OpenInNewTab(MakePage(QStringLiteral("untitled.htm"), QString(), "no title here"));
     QTRY_COMPARE(m_pTabs->Count(), 2);
     QTRY_COMPARE(TabTexts(m_pTabs), (QStringList{QStringLiteral("A title of t..."), QStringLiteral("blank")}));

@@ -25,6 +25,7 @@ private slots:
     void savedSizesLoadBack();
     void loadingRaisesStoredSizesToTheMinimumsAndKeepsMissingOnes();
     void closeButtonHidesTheBar();
+    void hiddenBarShowsAtItsRememberedSize();
     void captionStandsUprightWhenDockedTopOrBottom();
     void captionIsActiveWhileFocusIsInside();
     void captionWithoutGradientIsOneColour();
@@ -166,8 +167,11 @@ void SizingControlBarTest::savedSizesLoadBack()
     CSizingControlBarCF other(QStringLiteral("  message window"), 131);
     other.LoadBarSizes(QStringLiteral("Bars"));
     QCOMPARE(other.sizeHorz(), CSizingControlBar::kDefaultSize);
+    // Docked at the side the frame decides the bar's height; the width stays the loaded one.
     next->LoadBarSizes(QStringLiteral("Other"));
-    QCOMPARE(next->sizeVert(), QSize(180, 300));
+    QCOMPARE(next->sizeHorz(), QSize(410, 120));
+    QCOMPARE(next->sizeVert().width(), 180);
+    QCOMPARE(next->sizeFloat(), QSize(250, 260));
 }
 
 void SizingControlBarTest::loadingRaisesStoredSizesToTheMinimumsAndKeepsMissingOnes()
@@ -205,6 +209,27 @@ void SizingControlBarTest::closeButtonHidesTheBar()
     m_pBar->toggleViewAction()->trigger();
     QTRY_VERIFY(m_pBar->isVisible());
     QCOMPARE(m_pBar->dockSide(), CSizingControlBar::kDockLeft);
+}
+
+// The frame keeps its message window hidden at start and loads the sizes of the last run into it.
+void SizingControlBarTest::hiddenBarShowsAtItsRememberedSize()
+{
+    auto* message = new CSizingControlBarCF(QStringLiteral("  message window"), 131, m_pFrame);
+    message->setClientWidget(new QTextEdit);
+    m_pFrame->addDockWidget(Qt::BottomDockWidgetArea, message);
+    message->hide();
+    message->setSizeHorz({300, 140});
+    QTRY_VERIFY(!message->isVisible());
+
+    message->toggleViewAction()->trigger();
+    QTRY_COMPARE(message->height(), 140);
+
+    m_pFrame->resizeDocks({message}, {180}, Qt::Vertical);
+    QTRY_COMPARE(message->sizeHorz().height(), 180);
+    message->hide();
+    message->setSizeHorz({300, 120});
+    message->show();
+    QTRY_COMPARE(message->height(), 120);
 }
 
 void SizingControlBarTest::captionStandsUprightWhenDockedTopOrBottom()

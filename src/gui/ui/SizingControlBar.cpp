@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QResizeEvent>
 #include <QSettings>
+#include <QShowEvent>
 
 #include "app/AppInfo.h"
 
@@ -185,14 +186,29 @@ void CSizingControlBar::checkSide()
     QMetaObject::invokeMethod(this, &CSizingControlBar::applySizeForSide, Qt::QueuedConnection);
 }
 
+void CSizingControlBar::showEvent(QShowEvent* event)
+{
+    QDockWidget::showEvent(event);
+    // A bar shown again (or first shown after its sizes were loaded) comes back at its remembered size.
+    if (m_nLastSide != 0 && !event->spontaneous()) {
+        QMetaObject::invokeMethod(this, &CSizingControlBar::applySizeForSide, Qt::QueuedConnection);
+    }
+}
+
 void CSizingControlBar::applySizeForSide()
 {
+    if (m_nLastSide == 0 || !isVisible()) {
+        // A hidden bar takes its size when it is shown.
+        m_bApplying = false;
+        return;
+    }
     m_bApplying = true;
     const int side = dockSide();
     const QSize size = sizeForSide(side);
+    auto* frame = qobject_cast<QMainWindow*>(parentWidget());
     if (side == kDockFloating) {
         resize(size);
-    } else if (auto* frame = qobject_cast<QMainWindow*>(parentWidget())) {
+    } else if (frame != nullptr && frame->dockWidgetArea(this) != Qt::NoDockWidgetArea) {
         if (side == kDockTop || side == kDockBottom) {
             frame->resizeDocks({this}, {size.height()}, Qt::Vertical);
         } else {

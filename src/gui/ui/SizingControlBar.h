@@ -62,6 +62,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // Called after the bar has moved to another side, so a caption can turn with it.
     virtual void onDockSideChanged(int side);
 

@@ -1,0 +1,297 @@
+#include "download/DownloadWorker.h"
+
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TempFolder.h"
+#include "TestHttpServer.h"
+#include "download/DownloadMessages.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace
+{
+
+struct Event
+{
+    unsigned nMessage;
+    std::string strText;
+    int nCode;
+    bool operator==(const Event&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Event& e)
+{
+    return out << "{" << std::hex << e.nMessage << std::dec << ", \"" << e.strText << "\", " << e.nCode << "}";
+}
+
+// Records every event; an optional hook runs inside the call, on the job's thread, like a receiver would.
+class CRecorder final : public IDownloadNotify
+{
+public:
+    void OnDownloadMessage(unsigned nMessage, const std::string& strText, int nCode) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_events.push_back({nMessage, strText, nCode});
+        }
+        if (hook) {
+            hook(nMessage, strText, nCode);
+        }
+    }
+    std::vector<Event> Events()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_events;
+    }
+    std::function<void(unsigned, const std::string&, int)> hook;
+
+private:
+    std::mutex m_mutex;
+    std::vector<Event> m_events;
+};
+
+std::string readFile(const std::string& path)
+{
+    std::string data;
+    files::ReadFile(path, data);
+    return data;
+}
+
+const std::string kGif = std::string("GIF89a\x01\x00\x01\x00\x80\x00\x00", 13) + "pixels";
+
+class DownloadWorkerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_stopDownloadEvent.ResetEvent();
+        task.m_strProjectName = "小说";
+        task.m_hProjectItem = 4242;
+        task.m_strSaveFolder = folder.path();
+        task.m_hNotifyWnd = &recorder;
+    }
+    void TearDown() override { g_stopDownloadEvent.ResetEvent(); }
+
+    std::string projectFile(const std::string& name) const { return folder.path() + "/小说/" + name; }
+    std::string summary(int nSaved, int nFailed) const
+    {
+        return "小说\t" + std::to_string(nSaved) + "\t" + std::to_string(nFailed) + "\t" + folder.path() + "/小说";
+    }
+
+    TempFolder folder;
+    TestHttpServer server;
+    CRecorder recorder;
+    CDownloadTask task;
+};
+
+TEST_F(DownloadWorkerTest, SeriesSavesEachPageWithItsImagesAndReportsEveryStepInOrder)
+{
+    for (int n = 1; n <= 2; ++n) {
+        server.Route("/s/page" + std::to_string(n) + ".html",
+                     TestHttpResponse::Html("<html><head><title>第" + std::to_string(n) +
+                                            "页</title></head><body><img src=\"pics/a.gif\"><img src=gone.gif>"
+                                            "<script>alert(1)</script>\n<p>text</p></body></html>"));
+    }
+    server.Route("/s/pics/a.gif", TestHttpResponse::Text(kGif));
+    task.m_strFirstUrl = server.Url("/s/page1.html");
+    task.m_strLastUrl = server.Url("/s/page2.html");
+    task.m_bKeepScripts = 0;
+
+    EXPECT_EQ(DownloadWorker(&task), 0);
+
+    std::vector<Event> expected;
+    for (int n = 1; n <= 2; ++n) {
+        const std::string page = "page" + std::to_string(n);
+        expected.push_back({WM_DOWNLOAD_BEGIN, server.Url("/s/" + page + ".html"), 0});
+        expected.push_back({WM_DOWNLOAD_RESULT, server.Url("/s/pics/a.gif"), DR_RESOURCE_DONE});
+        expected.push_back({WM_DOWNLOAD_RESULT, server.Url("/s/gone.gif"), DR_RESOURCE_FAILED});
+        expected.push_back({WM_DOWNLOAD_RESULT,
+                            projectFile(page + ".html") + "\t" + server.Url("/s/" + page + ".html") + "\t4242\t第" +
+                                std::to_string(n) + "页\t" + std::to_string(n) + "\t2",
+                            DR_PAGE_SAVED});
+    }
+    expected.push_back({WM_DOWNLOAD_FINISHED, summary(2, 0), 0});
+    EXPECT_EQ(recorder.Events(), expected);
+
+    EXPECT_EQ(readFile(projectFile("page1.files/a.gif")), kGif);
+    EXPECT_FALSE(files::Exists(projectFile("page1.files/gone.gif")));
+    EXPECT_EQ(readFile(projectFile("page2.html")),
+              "<html><head><title>第2页</title></head><body><img src=\"page2.files/a.gif\">"
+              "<img src=\"page2.files/gone.gif\"><p>text</p></body></html>");
+}
+
+TEST_F(DownloadWorkerTest, LinkJobNamesEveryPageDistinctlyAndUsesTheTopPageExtension)
+{
+    server.Route("/site/index.asp", TestHttpResponse::Html("<title>Top</title>"
+                                                           "<a href=\"a.html\">a</a>"
+                                                           "<a href=\"b.html\">b</a>"
+                                                           "<a href=\"a.html\">again</a>"
+                                                           "<a href=\"sub/a.html\">other a</a>"
+                                                           "<a href=\"list.php?id=7\">7</a>"
+                                                           "<a href=\"show.php?page=7\">also 7</a>"
+                                                           "<a href=\"x.html#top\">anchor</a>"));
+    for (const char* path :
+         {"/site/a.html", "/site/b.html", "/site/sub/a.html", "/site/list.php?id=7", "/site/show.php?page=7"}) {
+        server.Route(path, TestHttpResponse::Html(std::string("<title>") + path + "</title>"));
+    }
+    task.m_nMode = 1;
+    task.m_strTopUrl = server.Url("/site/index.asp");
+
+    DownloadWorker(&task);
+
+    std::vector<std::string> saved;
+    for (const auto& e : recorder.Events()) {
+        if (e.nMessage == WM_DOWNLOAD_RESULT && e.nCode == DR_PAGE_SAVED) {
+            saved.push_back(files::FileName(e.strText.substr(0, e.strText.find('\t'))));
+        }
+    }
+    // a.html twice is one page; the second a.html (link 4) and the second "7" (link 6) get numbered names.
+    EXPECT_EQ(saved, (std::vector<std::string>{"index.asp", "a.asp", "b.asp", "0004.asp", "7.asp", "0006.asp"}));
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(6, 0), 0}));
+}
+
+TEST_F(DownloadWorkerTest, LinkRangeThatIsNotOnThePageLeavesOnlyTheTopPage)
+{
+    server.Route("/index.html", TestHttpResponse::Html("<a href=\"a.html\">a</a>"));
+    task.m_nMode = 1;
+    task.m_strTopUrl = server.Url("/index.html");
+    task.m_strFirstUrl = server.Url("/elsewhere.html");
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
+    EXPECT_EQ(server.RequestCount("/a.html"), 0);
+}
+
+TEST_F(DownloadWorkerTest, Utf8PageIsStoredInCodePage936WithoutLosingCharacters)
+{
+    server.Route("/u.html", TestHttpResponse::Html("<meta content=\"text/html; charset=utf-8\"><title>中文</title>"
+                                                   "<p>中文 \xF0\x9F\x98\x80</p>"));
+    task.m_strFirstUrl = server.Url("/u.html");
+
+    DownloadWorker(&task);
+
+    const std::string saved = readFile(projectFile("00.htm"));
+    EXPECT_EQ(saved, "<meta content=\"text/html; charset=gb2312\"><title>\xD6\xD0\xCE\xC4</title>"
+                     "<p>\xD6\xD0\xCE\xC4 &#128512;</p>");
+    // The record carries the title as UTF-8 whatever the saved copy's code page.
+    EXPECT_NE(recorder.Events().at(1).strText.find("\t中文\t"), std::string::npos);
+}
+
+TEST_F(DownloadWorkerTest, FailedPagesAreCountedAndTheJobGoesOn)
+{
+    server.Route("/p1.htm", TestHttpResponse::Text("missing", 404));
+    server.Route("/p2.htm", TestHttpResponse::Html("<title>two</title>"));
+    server.Route("/p3.htm", TestHttpResponse::Html("<title>three</title>"));
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p3.htm");
+    // A folder where page 2's file should go: the page cannot be written.
+    ASSERT_TRUE(files::CreateFolders(projectFile("p2.htm")));
+
+    DownloadWorker(&task);
+
+    auto events = recorder.Events();
+    ASSERT_EQ(events.size(), 7u);
+    EXPECT_EQ(events[1], (Event{WM_DOWNLOAD_RESULT, "1\t3", DR_PAGE_FAILED}));
+    EXPECT_EQ(events[3], (Event{WM_DOWNLOAD_RESULT, "2\t3", DR_PAGE_FAILED}));
+    EXPECT_EQ(events[5].nCode, DR_PAGE_SAVED);
+    EXPECT_EQ(events[6], (Event{WM_DOWNLOAD_FINISHED, summary(1, 2), 0}));
+    EXPECT_FALSE(files::Exists(projectFile("p1.files")));
+}
+
+TEST_F(DownloadWorkerTest, StopEndsTheJobAfterThePageInProgress)
+{
+    for (int n = 1; n <= 5; ++n) {
+        server.Route("/p" + std::to_string(n) + ".htm", TestHttpResponse::Html("page"));
+    }
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p5.htm");
+    recorder.hook = [this](unsigned nMessage, const std::string& strText, int) {
+        if (nMessage == WM_DOWNLOAD_BEGIN && strText == server.Url("/p3.htm")) {
+            g_stopDownloadEvent.SetEvent();
+        }
+    };
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(3, 0), 0}));
+    EXPECT_EQ(server.RequestCount("/p4.htm"), 0);
+    EXPECT_FALSE(g_stopDownloadEvent.Wait(0)); // the job consumed the stop
+}
+
+TEST_F(DownloadWorkerTest, StopSetBeforeAJobEndsItBeforeItsFirstPage)
+{
+    server.Route("/p1.htm", TestHttpResponse::Html("page"));
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    g_stopDownloadEvent.SetEvent();
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events(), (std::vector<Event>{{WM_DOWNLOAD_FINISHED, summary(0, 0), 0}}));
+}
+
+TEST_F(DownloadWorkerTest, CancelAbortsAStalledTransferAndStillReportsTheSummary)
+{
+    TestHttpResponse stalled = TestHttpResponse::Html(std::string(100000, 'x'));
+    stalled.nStallAfter = 10;
+    server.Route("/p1.htm", stalled);
+    server.Route("/p2.htm", TestHttpResponse::Html("never asked for"));
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p2.htm");
+    CEvent begun(true);
+    recorder.hook = [&begun](unsigned nMessage, const std::string&, int) {
+        if (nMessage == WM_DOWNLOAD_BEGIN) {
+            begun.SetEvent();
+        }
+    };
+
+    CDownloadJob job(task);
+    job.Start();
+    ASSERT_TRUE(begun.Wait(60000));
+    job.Cancel();
+    job.Wait();
+
+    EXPECT_TRUE(job.IsFinished());
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(0, 1), 0}));
+    EXPECT_EQ(server.RequestCount("/p2.htm"), 0);
+}
+
+TEST_F(DownloadWorkerTest, UnrecognisedSeriesGivesOnlyAnEmptySummary)
+{
+    task.m_strFirstUrl = server.Url("/a.htm");
+    task.m_strLastUrl = server.Url("/b.htm");
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events(), (std::vector<Event>{{WM_DOWNLOAD_FINISHED, summary(0, 0), 0}}));
+}
+
+TEST_F(DownloadWorkerTest, EmptySaveFolderMeansTheDocumentsFolder)
+{
+    TempFolder documents;
+    ::setenv("XDG_DOCUMENTS_DIR", documents.path().c_str(), 1);
+    server.Route("/one.htm", TestHttpResponse::Html("page"));
+    task.m_strSaveFolder.clear();
+    task.m_strFirstUrl = server.Url("/one.htm");
+
+    DownloadWorker(&task);
+    ::unsetenv("XDG_DOCUMENTS_DIR");
+
+    EXPECT_TRUE(files::Exists(documents.path() + "/小说/00.htm"));
+    EXPECT_EQ(recorder.Events().back().strText, "小说\t1\t0\t" + documents.path() + "/小说");
+}
+
+TEST_F(DownloadWorkerTest, OtherModesEndSilently)
+{
+    task.m_nMode = 7;
+    EXPECT_EQ(DownloadWorker(&task), 0);
+    EXPECT_TRUE(recorder.Events().empty());
+}
+
+} // namespace

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "RunProcess.h"
+#include "TempFolder.h"
+#include "TestHttpServer.h"
+#include "platform/Files.h"
+#include "project/ProjectStore.h"
+
+namespace
+{
+
+class GetCommandTest : public ::testing::Test
+{
+protected:
+    TempFolder folder;
+    TestHttpServer server;
+};
+
+TEST_F(GetCommandTest, PrintsTheLogAndTheReportAndAddsThePagesToAProjectFile)
+{
+    server.Route("/a1.htm", TestHttpResponse::Html("<title>第一</title><img src=\"p.gif\">"));
+    server.Route("/a2.htm", TestHttpResponse::Html("<title>第二</title>"));
+    server.Route("/p.gif", TestHttpResponse::Text("GIF89a"));
+    const std::string wbr = folder.file("书架.wbr");
+
+    ProcessResult run = RunCli({"get", "--from", server.Url("/a1.htm"), "--to", server.Url("/a2.htm"), "--project",
+                                "小说", "--folder", folder.path(), "--project-file", wbr});
+
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
+    const std::string project = folder.path() + "/小说";
+    EXPECT_EQ(run.strOut, "-----------Start download webpage-----------------\n"
+                          "DownLoad file from : " +
+                              server.Url("/a1.htm") +
+                              "\n"
+                              "     " +
+                              server.Url("/p.gif") +
+                              "   ok\n"
+                              "........." +
+                              server.Url("/a1.htm") +
+                              " .......... ok \n"
+                              "DownLoad file from : " +
+                              server.Url("/a2.htm") +
+                              "\n"
+                              "........." +
+                              server.Url("/a2.htm") +
+                              " .......... ok \n"
+                              "工程名:\n         小说\n"
+                              "下载网页成功:\n         2\n"
+                              "下载网页失败:\n         0\n"
+                              "网页保存路径:\n         " +
+                              project + "\n");
+
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.Transfer(false);
+    std::vector<CProjectObject> projects;
+    store.GetProjects(projects);
+    ASSERT_EQ(projects.size(), 1u);
+    EXPECT_EQ(projects[0].m_strName, "小说");
+    ASSERT_EQ(projects[0].m_pages.size(), 2u);
+    EXPECT_EQ(projects[0].m_pages[1].m_strTitle, "第二");
+    EXPECT_EQ(projects[0].m_pages[1].m_strLocalFile, project + "/a2.htm");
+    EXPECT_EQ(projects[0].m_pages[1].m_strUrl, server.Url("/a2.htm"));
+}
+
+TEST_F(GetCommandTest, ExitStatusTellsFailuresAndBadArguments)
+{
+    server.Route("/ok.htm", TestHttpResponse::Html("fine"));
+    struct Case
+    {
+        std::vector<std::string> args;
+        int nExit;
+    };
+    const Case cases[] = {
+        {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--folder", folder.path()}, 0},
+        {{"get", "--from", server.Url("/missing.htm"), "--project", "p", "--folder", folder.path()}, 1},
+        {{"get", "--from", server.Url("/a.htm"), "--to", server.Url("/b.htm"), "--project", "p", "--folder",
+          folder.path()},
+         1}, // not a series: nothing to save
+        {{"get", "--from", server.Url("/ok.htm"), "--folder", folder.path()}, 2},
+        {{"get", "--project", "p"}, 2},
+        {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--add-count", "x"}, 2},
+        {{"get", "--bogus"}, 2},
+    };
+    for (const auto& c : cases) {
+        ProcessResult run = RunCli(c.args);
+        EXPECT_EQ(run.nExitCode, c.nExit) << c.args[1] << " " << c.args[2] << "\n" << run.strErr;
+        if (c.nExit == 2) {
+            EXPECT_NE(run.strErr.find("usage:"), std::string::npos);
+        }
+    }
+}
+
+} // namespace
