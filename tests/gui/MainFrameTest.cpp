@@ -1,15 +1,16 @@
+#include "app/MainFrame.h"
+
 #include <deque>
 
 #include <QComboBox>
-#include <QStandardPaths>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTreeWidgetItem>
 
 #include "ProjectFixtures.h"
 #include "TempFolder.h"
 #include "app/CommandIds.h"
-#include "app/MainFrame.h"
 #include "app/MessageBar.h"
 #include "app/MessageEdit.h"
 #include "app/Text.h"
@@ -170,8 +171,8 @@ std::string MainFrameTest::makeProjectFile(const std::string& strName)
         for (int i = 1; i <= count; ++i) {
             const std::string strTitle = project + std::to_string(i);
             const std::string strFile = files::Join(files::Join(strSave, project), strTitle + ".htm");
-            files::WriteFile(strFile, "<html><head><title>" + strTitle + "</title></head><body>" + strTitle +
-                                          "</body></html>");
+            files::WriteFile(strFile,
+                             "<html><head><title>" + strTitle + "</title></head><body>" + strTitle + "</body></html>");
             pages.push_back(MakePage(strTitle, strFile, "http://127.0.0.1/" + strTitle, i == 2 ? 1 : 0));
         }
         projects.push_back(MakeProject(project, pages));
@@ -430,8 +431,8 @@ void MainFrameTest::saveFolderForLaterDownloads_data()
     QTest::addColumn<QStringList>("pages");
     QTest::addColumn<QString>("folder"); // "<documents>" for the user's documents folder
 
-    QTest::newRow("pages saved by a download") << QStringList{QStringLiteral("/data/save/Proj/index.htm")}
-                                               << "/data/save";
+    QTest::newRow("pages saved by a download")
+        << QStringList{QStringLiteral("/data/save/Proj/index.htm")} << "/data/save";
     QTest::newRow("no pages") << QStringList{} << "<documents>";
     QTest::newRow("page just under the root") << QStringList{QStringLiteral("/Proj/index.htm")} << "<documents>";
     QTest::newRow("page in the root") << QStringList{QStringLiteral("/index.htm")} << "<documents>";
@@ -631,8 +632,7 @@ void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()
     frame.OnDownloadMessage(WM_DOWNLOAD_BEGIN, "http://127.0.0.1/p1.htm", 0);
     frame.OnDownloadMessage(WM_DOWNLOAD_RESULT, "http://127.0.0.1/a.gif", DR_RESOURCE_DONE);
     frame.OnDownloadMessage(WM_DOWNLOAD_RESULT,
-                            "/s/新建工程/p1.htm\thttp://127.0.0.1/p1.htm\t" + strKey + "\t第一页\t3\t4",
-                            DR_PAGE_SAVED);
+                            "/s/新建工程/p1.htm\thttp://127.0.0.1/p1.htm\t" + strKey + "\t第一页\t3\t4", DR_PAGE_SAVED);
     QCOMPARE(gauge->pos(), 75);
     QVERIFY(gauge->isVisible());
     frame.OnDownloadMessage(WM_DOWNLOAD_RESULT, "4\t4", DR_PAGE_FAILED);
@@ -653,11 +653,11 @@ void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()
     QVERIFY(frame.Document()->IsModified());
     QVERIFY(frame.windowTitle().endsWith(QStringLiteral(" *")));
     QCOMPARE(strSummary, QStringLiteral("新建工程\t1\t1\t/s/新建工程"));
-    QCOMPARE(CDownloadReportDlg::ReportLines(QStringLiteral(" 新建工程 \t1\t 1\t/s/新建工程 ")),
-             (QStringList{QStringLiteral("工程名:"), QStringLiteral("         新建工程"),
-                          QStringLiteral("下载网页成功:"), QStringLiteral("         1"),
-                          QStringLiteral("下载网页失败:"), QStringLiteral("         1"),
-                          QStringLiteral("网页保存路径:"), QStringLiteral("         /s/新建工程")}));
+    QCOMPARE(
+        CDownloadReportDlg::ReportLines(QStringLiteral(" 新建工程 \t1\t 1\t/s/新建工程 ")),
+        (QStringList{QStringLiteral("工程名:"), QStringLiteral("         新建工程"), QStringLiteral("下载网页成功:"),
+                     QStringLiteral("         1"), QStringLiteral("下载网页失败:"), QStringLiteral("         1"),
+                     QStringLiteral("网页保存路径:"), QStringLiteral("         /s/新建工程")}));
 }
 
 QTEST_MAIN(MainFrameTest)

@@ -1,3 +1,5 @@
+#include "project/ProjectTree.h"
+
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
@@ -6,7 +8,6 @@
 
 #include "app/CommandIds.h"
 #include "project/ProjectBar.h"
-#include "project/ProjectTree.h"
 
 namespace
 {
@@ -301,8 +302,7 @@ void ProjectTreeTest::dragMovesPagesByTheTargetRules_data()
         << QStringList{QStringLiteral("b1"), QStringLiteral("a2")} << true;
     QTest::newRow("onto a page of its own project")
         << "A/0"
-        << "A/2" << QStringList{QStringLiteral("a2"), QStringLiteral("a3"), QStringLiteral("a1")} << unchangedB
-        << true;
+        << "A/2" << QStringList{QStringLiteral("a2"), QStringLiteral("a3"), QStringLiteral("a1")} << unchangedB << true;
     QTest::newRow("onto the root: nothing changes") << "A/0"
                                                     << "root" << unchangedA << unchangedB << false;
     QTest::newRow("onto itself: nothing changes") << "A/0"
@@ -421,8 +421,9 @@ void ProjectTreeTest::contextMenuStatesFollowTheSelection()
     QFETCH(QList<int>, enabled);
     QFETCH(QList<int>, greyed);
     // The frame offers these commands; the others are left off the menu.
-    const QList<int> offered{cmd::ID_NEW_EMPTY_PROJECT_TREE, cmd::ID_ADD_LOCAL_PAGES,      cmd::ID_DELETE_NODE,
-                             cmd::ID_RENAME_NODE,            cmd::ID_INSERT_BOOKMARK_TREE, cmd::ID_REMOVE_BOOKMARK_TREE};
+    const QList<int> offered{
+        cmd::ID_NEW_EMPTY_PROJECT_TREE, cmd::ID_ADD_LOCAL_PAGES,     cmd::ID_DELETE_NODE, cmd::ID_RENAME_NODE,
+        cmd::ID_INSERT_BOOKMARK_TREE,   cmd::ID_REMOVE_BOOKMARK_TREE};
     m_pBar->SetCommandFilter([&offered](int nId) { return offered.contains(nId); });
     if (selection != QStringLiteral("none")) {
         fill();

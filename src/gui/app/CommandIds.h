@@ -5,9 +5,9 @@
 namespace cmd
 {
 // Projects and the project file.
-constexpr int ID_NEW_PROJECT = 32771;          // new project with the wizard (not yet offered)
-constexpr int ID_NEW_PROJECT_TREE = 32800;     // the same from the tree's menu (not yet offered)
-constexpr int ID_NEW_EMPTY_PROJECT = 32803;    // "新建空工程"
+constexpr int ID_NEW_PROJECT = 32771;            // new project with the wizard (not yet offered)
+constexpr int ID_NEW_PROJECT_TREE = 32800;       // the same from the tree's menu (not yet offered)
+constexpr int ID_NEW_EMPTY_PROJECT = 32803;      // "新建空工程"
 constexpr int ID_NEW_EMPTY_PROJECT_TREE = 32781; // "创建新的空工程"
 constexpr int ID_OPEN_PROJECT = 32776;
 constexpr int ID_SAVE_PROJECT = 32777;

@@ -5,8 +5,7 @@
 CDownloadReceiver::CDownloadReceiver(Handler handler, QObject* parent)
     : QObject(parent)
     , m_handler(std::move(handler))
-{
-}
+{}
 
 CDownloadReceiver::~CDownloadReceiver()
 {

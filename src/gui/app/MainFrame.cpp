@@ -89,10 +89,9 @@ const int kBrowserCommands[] = {
 };
 
 const int kCheckedCommands[] = {
-    cmd::ID_RECORD_START_URL,    cmd::ID_RECORD_END_URL,        cmd::ID_VIEW_PROJECT_WINDOW,
-    cmd::ID_VIEW_MESSAGE_WINDOW, cmd::ID_VIEW_TOOLBAR,          cmd::ID_VIEW_STATUS_BAR,
-    browsercmd::ID_TEXT_LARGEST, browsercmd::ID_TEXT_LARGER,    browsercmd::ID_TEXT_MEDIUM,
-    browsercmd::ID_TEXT_SMALLER, browsercmd::ID_TEXT_SMALLEST,
+    cmd::ID_RECORD_START_URL,   cmd::ID_RECORD_END_URL,      cmd::ID_VIEW_PROJECT_WINDOW,  cmd::ID_VIEW_MESSAGE_WINDOW,
+    cmd::ID_VIEW_TOOLBAR,       cmd::ID_VIEW_STATUS_BAR,     browsercmd::ID_TEXT_LARGEST,  browsercmd::ID_TEXT_LARGER,
+    browsercmd::ID_TEXT_MEDIUM, browsercmd::ID_TEXT_SMALLER, browsercmd::ID_TEXT_SMALLEST,
 };
 
 QString projectFileFilter()
@@ -169,6 +168,8 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(0);
     connect(&m_idleTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
+    m_reapTimer.setInterval(200);
+    connect(&m_reapTimer, &QTimer::timeout, this, &CMainFrame::reapJobs);
     qApp->installEventFilter(this);
     UpdateCommandStates();
 }
@@ -269,10 +270,9 @@ void CMainFrame::createMenus()
     // The wizard's new-project command goes first here once it is offered.
     QMenu* file = bar->addMenu(QStringLiteral("文件(&F)"));
     file->setObjectName(QStringLiteral("fileMenu"));
-    add(file,
-        {cmd::ID_NEW_EMPTY_PROJECT, cmd::ID_OPEN_PROJECT, cmd::ID_SAVE_PROJECT, cmd::ID_SAVE_PROJECT_AS, 0,
-         browsercmd::ID_FILE_PRINT, browsercmd::ID_FILE_PRINT_PREVIEW, browsercmd::ID_FILE_PRINT_SETUP, 0,
-         cmd::ID_APP_EXIT});
+    add(file, {cmd::ID_NEW_EMPTY_PROJECT, cmd::ID_OPEN_PROJECT, cmd::ID_SAVE_PROJECT, cmd::ID_SAVE_PROJECT_AS, 0,
+               browsercmd::ID_FILE_PRINT, browsercmd::ID_FILE_PRINT_PREVIEW, browsercmd::ID_FILE_PRINT_SETUP, 0,
+               cmd::ID_APP_EXIT});
 
     // Stopping downloads and making a CHM file join this menu with the commands that start them.
     QMenu* operate = bar->addMenu(QStringLiteral("操作(&E)"));
@@ -309,10 +309,9 @@ void CMainFrame::createToolBars()
     m_wndToolBar = new CToolBarEx(QStringLiteral("工具栏"), this);
     m_wndToolBar->setObjectName(QStringLiteral("mainToolBar"));
     for (const int nId : {cmd::ID_OPEN_PROJECT, cmd::ID_SAVE_PROJECT, 0, browsercmd::ID_BACK, browsercmd::ID_FORWARD,
-                          browsercmd::ID_STOP, browsercmd::ID_REFRESH, cmd::ID_RECORD_START_URL,
-                          cmd::ID_RECORD_END_URL, 0, cmd::ID_BROWSE_PREV_PAGE, cmd::ID_BROWSE_NEXT_PAGE,
-                          cmd::ID_INSERT_BOOKMARK, cmd::ID_REMOVE_BOOKMARK, 0, cmd::ID_VIEW_PROJECT_WINDOW,
-                          cmd::ID_VIEW_MESSAGE_WINDOW}) {
+                          browsercmd::ID_STOP, browsercmd::ID_REFRESH, cmd::ID_RECORD_START_URL, cmd::ID_RECORD_END_URL,
+                          0, cmd::ID_BROWSE_PREV_PAGE, cmd::ID_BROWSE_NEXT_PAGE, cmd::ID_INSERT_BOOKMARK,
+                          cmd::ID_REMOVE_BOOKMARK, 0, cmd::ID_VIEW_PROJECT_WINDOW, cmd::ID_VIEW_MESSAGE_WINDOW}) {
         if (nId == 0) {
             m_wndToolBar->addSeparator();
         } else {
@@ -673,10 +672,9 @@ void CMainFrame::onAddLocalPages()
     if (!project || !TaskFor(m_wndProjectBar->ProjectKey(project))) {
         return;
     }
-    const QStringList files = m_prompts.openFileNames(this,
-                                                      QStringLiteral("添加网页到工程"),
-                                                      QStringLiteral("Html Files (*.htm *.html *.shtml)"),
-                                                      QStringLiteral("htm"));
+    const QStringList files =
+        m_prompts.openFileNames(this, QStringLiteral("添加网页到工程"),
+                                QStringLiteral("Html Files (*.htm *.html *.shtml)"), QStringLiteral("htm"));
     QStringList unreadable;
     int nAdded = 0;
     for (const QString& strFile : files) {
@@ -695,9 +693,7 @@ void CMainFrame::onAddLocalPages()
         m_pDoc->MarkModified();
     }
     if (!unreadable.isEmpty()) {
-        m_prompts.messageBox(this,
-                             QMessageBox::Warning,
-                             QStringLiteral("添加网页到工程"),
+        m_prompts.messageBox(this, QMessageBox::Warning, QStringLiteral("添加网页到工程"),
                              QStringLiteral("以下文件无法读取，没有添加:\n") + unreadable.join(QLatin1Char('\n')),
                              QMessageBox::Ok);
     }
@@ -712,9 +708,8 @@ void CMainFrame::onDeleteNode()
     }
     const QString strText = (bProject ? QStringLiteral("确定要删除工程 '%1'?") : QStringLiteral("确定要删除网页 '%1'?"))
                                 .arg(m_wndProjectBar->GetItemText(item));
-    if (m_prompts.messageBox(
-            this, QMessageBox::Question, QStringLiteral("删除"), strText, QMessageBox::Yes | QMessageBox::No) !=
-        QMessageBox::Yes) {
+    if (m_prompts.messageBox(this, QMessageBox::Question, QStringLiteral("删除"), strText,
+                             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
     deleteProjects(m_wndProjectBar->DeleteNode(item));
@@ -732,8 +727,8 @@ void CMainFrame::onRenameNode()
         return;
     }
     if (dialog.m_strName.isEmpty()) {
-        m_prompts.messageBox(
-            this, QMessageBox::NoIcon, QStringLiteral("Trawlix"), QStringLiteral("名字不能为空"), QMessageBox::Ok);
+        m_prompts.messageBox(this, QMessageBox::NoIcon, QStringLiteral("Trawlix"), QStringLiteral("名字不能为空"),
+                             QMessageBox::Ok);
         return;
     }
     // Only the node changes: the project's later downloads keep going to the folder of its first name.
@@ -788,16 +783,13 @@ std::string CMainFrame::SaveFolderFor(const std::vector<std::string>& localFiles
     return files::DocumentsFolder();
 }
 
-void CMainFrame::reportFileError(const QString& strWhat,
-                                 const QString& strPath,
-                                 int nCode,
-                                 std::uint64_t nOffset,
-                                 const QString& strDetail)
+void CMainFrame::reportFileError(
+    const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset, const QString& strDetail)
 {
     const bool bWriting = strWhat != QStringLiteral("打开");
-    QString strText = QStringLiteral("无法%1工程文件 \"%2\"。\n%3")
-                          .arg(strWhat, strPath,
-                               fileStatusText(static_cast<ProjectFileStatus::Code>(nCode), bWriting, nOffset));
+    QString strText =
+        QStringLiteral("无法%1工程文件 \"%2\"。\n%3")
+            .arg(strWhat, strPath, fileStatusText(static_cast<ProjectFileStatus::Code>(nCode), bWriting, nOffset));
     if (!strDetail.isEmpty()) {
         strText += QStringLiteral("\n(") + strDetail + QLatin1Char(')');
     }
@@ -857,13 +849,10 @@ bool CMainFrame::OpenProjectFile(const QString& strGivenPath)
     m_wndProjectBar->show();
     m_wndProjectBar->Tree()->expandItem(m_wndProjectBar->Tree()->Root());
     if (status.m_code == ProjectFileStatus::Code::Damaged) {
-        m_prompts.messageBox(this,
-                             QMessageBox::Warning,
-                             QStringLiteral("警告"),
-                             QStringLiteral("工程文件 \"%1\" 已损坏，只读出了前面完整的 %2 个工程。")
-                                 .arg(strPath)
-                                 .arg(projects.size()),
-                             QMessageBox::Ok);
+        m_prompts.messageBox(
+            this, QMessageBox::Warning, QStringLiteral("警告"),
+            QStringLiteral("工程文件 \"%1\" 已损坏，只读出了前面完整的 %2 个工程。").arg(strPath).arg(projects.size()),
+            QMessageBox::Ok);
     }
     scheduleUpdate();
     return true;
@@ -960,8 +949,8 @@ bool CMainFrame::StartDownload(std::uintptr_t key)
         return false;
     }
     auto running = std::make_unique<RunningJob>();
-    running->receiver = std::make_unique<CDownloadReceiver>(
-        [this](unsigned nMessage, const std::string& strText, int nCode) {
+    running->receiver =
+        std::make_unique<CDownloadReceiver>([this](unsigned nMessage, const std::string& strText, int nCode) {
             OnDownloadMessage(nMessage, strText, nCode);
         });
     CDownloadTask task = *pTask;
@@ -969,6 +958,7 @@ bool CMainFrame::StartDownload(std::uintptr_t key)
     running->job = std::make_unique<CDownloadJob>(task);
     running->job->Start();
     m_jobs[key] = std::move(running);
+    reapJobs();
     return true;
 }
 
@@ -1003,12 +993,18 @@ void CMainFrame::reapJobs()
         }
     }
     std::erase_if(m_endingJobs, [](const std::unique_ptr<RunningJob>& running) { return running->job->IsFinished(); });
+    if (m_jobs.empty() && m_endingJobs.empty()) {
+        m_reapTimer.stop();
+    } else if (!m_reapTimer.isActive() && !m_bShuttingDown) {
+        m_reapTimer.start();
+    }
 }
 
 void CMainFrame::shutdownJobs()
 {
     m_bShuttingDown = true;
     m_idleTimer.stop();
+    m_reapTimer.stop();
     // Release every receiver before joining any thread: a job blocked on its receiver is woken, and
     // none can block on the frame again.
     for (auto& [key, running] : m_jobs) {

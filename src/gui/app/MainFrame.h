@@ -125,11 +125,8 @@ private:
     void reapJobs();
     void shutdownJobs();
     // strDetail: the system's own words, shown under ours.
-    void reportFileError(const QString& strWhat,
-                         const QString& strPath,
-                         int nCode,
-                         std::uint64_t nOffset,
-                         const QString& strDetail);
+    void reportFileError(
+        const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset, const QString& strDetail);
     bool writeProjects(const QString& strPath, const QString& strHeaderName);
 
     void onNewEmptyProject();
@@ -163,5 +160,7 @@ private:
     CUserPrompts m_prompts;
     QHash<int, QAction*> m_actions;
     QTimer m_idleTimer;
+    // Collects the threads of jobs that ended, while any job exists.
+    QTimer m_reapTimer;
     bool m_bShuttingDown = false;
 };

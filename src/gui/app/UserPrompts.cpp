@@ -22,10 +22,7 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& caption, const QStri
 CUserPrompts CUserPrompts::interactive()
 {
     CUserPrompts prompts;
-    prompts.messageBox = [](QWidget* parent,
-                            QMessageBox::Icon icon,
-                            const QString& caption,
-                            const QString& text,
+    prompts.messageBox = [](QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
                             QMessageBox::StandardButtons buttons) {
         QMessageBox box(icon, caption, text, buttons, parent);
         return static_cast<QMessageBox::StandardButton>(box.exec());

@@ -22,10 +22,10 @@ struct CUserPrompts
     using ExecDialogFn = std::function<int(QDialog& dialog)>;
     // A file chooser: caption, name filter (e.g. "project Files (*.wbr)"), default suffix without the dot.
     // An empty result or list means cancelled.
-    using FileFn = std::function<QString(QWidget* parent, const QString& caption, const QString& filter,
-                                         const QString& suffix)>;
-    using FilesFn = std::function<QStringList(QWidget* parent, const QString& caption, const QString& filter,
-                                              const QString& suffix)>;
+    using FileFn =
+        std::function<QString(QWidget* parent, const QString& caption, const QString& filter, const QString& suffix)>;
+    using FilesFn = std::function<QStringList(
+        QWidget* parent, const QString& caption, const QString& filter, const QString& suffix)>;
 
     MessageBoxFn messageBox;
     ExecDialogFn execDialog;

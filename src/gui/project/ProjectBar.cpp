@@ -134,8 +134,7 @@ void CProjectBar::collectPages(const QTreeWidgetItem* project, CProjectObject& o
         info.m_strTitle = fromQ(page->text(0));
         info.m_strLocalFile = fromQ(CProjectTree::ItemPath(page));
         info.m_strUrl = fromQ(m_wndTree->m_mapUrlByNode.value(page));
-        info.m_bBookmark =
-            bWithBookmarks && CProjectTree::ItemImage(page) == CProjectTree::kImageBookmark ? 1 : 0;
+        info.m_bBookmark = bWithBookmarks && CProjectTree::ItemImage(page) == CProjectTree::kImageBookmark ? 1 : 0;
         object.m_pages.push_back(std::move(info));
     }
 }

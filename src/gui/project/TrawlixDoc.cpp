@@ -6,8 +6,7 @@
 
 CTrawlixDoc::CTrawlixDoc(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 CTrawlixDoc::~CTrawlixDoc() = default;
 
@@ -49,10 +48,7 @@ bool CTrawlixDoc::CanCloseFrame(CMainFrame& frame)
         return true;
     }
     const QMessageBox::StandardButton answer =
-        frame.Prompts().messageBox(nullptr,
-                                   QMessageBox::Warning,
-                                   QStringLiteral("警告"),
-                                   ClosePromptText(),
+        frame.Prompts().messageBox(nullptr, QMessageBox::Warning, QStringLiteral("警告"), ClosePromptText(),
                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     switch (answer) {
     case QMessageBox::Yes:
