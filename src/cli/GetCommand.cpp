@@ -43,63 +43,51 @@ struct GetOptions
 bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
 {
     CDownloadTask& task = options.task;
+    std::string strAddCount;
+    const std::pair<const char*, std::string*> valueOptions[] = {
+        {"--from", &task.m_strFirstUrl},     {"--to", &task.m_strLastUrl},
+        {"--top", &task.m_strTopUrl},        {"--project", &task.m_strProjectName},
+        {"--folder", &task.m_strSaveFolder}, {"--project-file", &options.strProjectFile},
+        {"--add-count", &strAddCount},
+    };
     bool bTop = false;
+    bool bAddCount = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&](std::string& target) {
-            if (i + 1 >= args.size()) {
-                std::fprintf(stderr, "trawlix-cli get: %s needs a value\n", arg.c_str());
-                return false;
-            }
-            target = args[++i];
-            return true;
-        };
-        std::string count;
         if (arg == "--help" || arg == "-h") {
             bHelp = true;
             return true;
-        } else if (arg == "--from") {
-            if (!value(task.m_strFirstUrl)) {
-                return false;
-            }
-        } else if (arg == "--to") {
-            if (!value(task.m_strLastUrl)) {
-                return false;
-            }
-        } else if (arg == "--top") {
-            if (!value(task.m_strTopUrl)) {
-                return false;
-            }
-            bTop = true;
-        } else if (arg == "--project") {
-            if (!value(task.m_strProjectName)) {
-                return false;
-            }
-        } else if (arg == "--folder") {
-            if (!value(task.m_strSaveFolder)) {
-                return false;
-            }
-        } else if (arg == "--project-file") {
-            if (!value(options.strProjectFile)) {
-                return false;
-            }
-        } else if (arg == "--strip-scripts") {
+        }
+        if (arg == "--strip-scripts") {
             task.m_bKeepScripts = 0;
-        } else if (arg == "--add-count") {
-            if (!value(count)) {
-                return false;
+            continue;
+        }
+        std::string* pTarget = nullptr;
+        for (const auto& [name, target] : valueOptions) {
+            if (arg == name) {
+                pTarget = target;
             }
-            char* end = nullptr;
-            long n = std::strtol(count.c_str(), &end, 10);
-            if (count.empty() || *end != '\0' || n < 0 || n > 1000000) {
-                std::fprintf(stderr, "trawlix-cli get: --add-count takes a whole number, not '%s'\n", count.c_str());
-                return false;
-            }
-            task.m_nAddCount = static_cast<int>(n);
-        } else {
+        }
+        if (!pTarget) {
             std::fprintf(stderr, "trawlix-cli get: unknown argument '%s'\n", arg.c_str());
             return false;
         }
+        if (i + 1 >= args.size()) {
+            std::fprintf(stderr, "trawlix-cli get: %s needs a value\n", arg.c_str());
+            return false;
+        }
+        *pTarget = args[++i];
+        bTop = bTop || pTarget == &task.m_strTopUrl;
+        bAddCount = bAddCount || pTarget == &strAddCount;
+    }
+    if (bAddCount) {
+        char* end = nullptr;
+        long n = std::strtol(strAddCount.c_str(), &end, 10);
+        if (strAddCount.empty() || *end != '\0' || n < 0 || n > 1000000) {
+            std::fprintf(stderr, "trawlix-cli get: --add-count takes a whole number, not '%s'\n", strAddCount.c_str());
+            return false;
+        }
+        task.m_nAddCount = static_cast<int>(n);
     }
     task.m_nMode = bTop ? 1 : 0;
     if (task.m_strProjectName.empty()) {

@@ -36,4 +36,6 @@ TEST(CodePage, Utf16LeAndValidity)
     EXPECT_EQ(codepage::Utf16LeToUtf8(std::string("a\0\x2D\x4E", 4)), "a中");
     EXPECT_TRUE(codepage::IsValidUtf8("中文 ok"));
     EXPECT_FALSE(codepage::IsValidUtf8("\xD6\xD0"));
+    EXPECT_EQ(codepage::PageTextToUtf8("\xD6\xD0\xCE\xC4"), "中文"); // a title from a page stored in code page 936
+    EXPECT_EQ(codepage::PageTextToUtf8("中文"), "中文");
 }

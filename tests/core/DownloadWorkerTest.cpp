@@ -205,6 +205,22 @@ TEST_F(DownloadWorkerTest, FailedPagesAreCountedAndTheJobGoesOn)
     EXPECT_FALSE(files::Exists(projectFile("p1.files")));
 }
 
+TEST_F(DownloadWorkerTest, SeriesNumberedInAFolderSavesEveryPageUnderItsOwnName)
+{
+    for (int n = 5; n <= 7; ++n) {
+        server.Route("/2003/0" + std::to_string(n) + "/index.html", TestHttpResponse::Html("month"));
+    }
+    task.m_strFirstUrl = server.Url("/2003/05/index.html");
+    task.m_strLastUrl = server.Url("/2003/07/index.html");
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(3, 0), 0}));
+    for (const char* name : {"index.html", "0002.html", "0003.html"}) {
+        EXPECT_TRUE(files::Exists(projectFile(name))) << name;
+    }
+}
+
 TEST_F(DownloadWorkerTest, StopEndsTheJobAfterThePageInProgress)
 {
     for (int n = 1; n <= 5; ++n) {

@@ -353,7 +353,7 @@ TEST(HttpFetcher, FetchesHttpsWhenTheCertificateIsTrusted)
     }
 }
 
-TEST(HttpFetcher, FetchersOfOneSessionShareTheConnection)
+TEST(HttpFetcher, FetchersOfOneSessionShareTheConnectionAndAskPastCaches)
 {
     TestHttpServer server;
     server.Route("/a", TestHttpResponse::Redirect(302, "/b"));
@@ -365,6 +365,9 @@ TEST(HttpFetcher, FetchersOfOneSessionShareTheConnection)
         CHttpFetcher fetcher(&session);
         EXPECT_EQ(FetchWith(fetcher, server.Url(pPath)).nResult, CHttpFetcher::kFetchOk);
     }
-    EXPECT_EQ(server.Requests().size(), 3u);
+    ASSERT_EQ(server.Requests().size(), 3u);
     EXPECT_EQ(server.ConnectionCount(), 1);
+    const TestHttpRequest first = server.Requests()[0];
+    EXPECT_EQ(first.headers.at("user-agent"), "Microsoft Internet Explorer");
+    EXPECT_EQ(first.headers.at("cache-control"), "no-cache");
 }

@@ -1,7 +1,9 @@
 #include "download/PageScanner.h"
 
+#include <cctype>
 #include <filesystem>
 #include <memory>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -319,6 +321,38 @@ TEST(PageScanner, FindsTextIgnoringLetterCase)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CPageScanner::FindNoCase(c.text, c.needle, c.start), c.found) << c.text << " / " << c.needle;
+    }
+}
+
+TEST(PageScanner, FindNoCaseAgreesWithAPlainSearchOnLongTexts)
+{
+    // Long texts go through the block-wise search; compare it with the obvious one everywhere.
+    auto plain = [](const std::string& text, const std::string& needle, std::size_t start) -> std::ptrdiff_t {
+        auto lower = [](std::string s) {
+            for (char& c : s) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            return s;
+        };
+        if (start > text.size()) {
+            return -1;
+        }
+        std::size_t at = lower(text).find(lower(needle), start);
+        return at == std::string::npos ? -1 : static_cast<std::ptrdiff_t>(at);
+    };
+    std::mt19937 random(7);
+    const std::string alphabet = "sSrRcC=<iImMgG/ x\xC3\xA9";
+    for (int round = 0; round < 300; ++round) {
+        std::string text(random() % 80, ' ');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        for (const std::string needle : {"src=", "<img", "s", "=", "background="}) {
+            for (std::size_t start = 0; start <= text.size() + 1; start += 7) {
+                ASSERT_EQ(CPageScanner::FindNoCase(text, needle, start), plain(text, needle, start))
+                    << text << " / " << needle << " from " << start;
+            }
+        }
     }
 }
 

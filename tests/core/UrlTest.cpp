@@ -81,6 +81,7 @@ TEST(Url, CombineResolvesReferencesLikeABrowser)
     };
     for (const auto& [relative, expected] : cases) {
         EXPECT_EQ(url::Combine(base, relative).value_or("<none>"), expected) << relative;
+        EXPECT_EQ(url::Resolver(base).Resolve(relative).value_or("<none>"), expected) << relative;
     }
     // A base without a path resolves from the root.
     EXPECT_EQ(url::Combine("http://host", "a.gif"), "http://host/a.gif");
@@ -94,6 +95,8 @@ TEST(Url, CombineDropsWhatCannotBeResolvedOrIsTooLong)
     EXPECT_FALSE(url::Combine("dir/page.html", "a.gif"));
     // An absolute reference needs none.
     EXPECT_EQ(url::Combine("", "http://h/x.gif"), "http://h/x.gif");
+    EXPECT_FALSE(url::Resolver().Resolve("a.gif"));
+    EXPECT_EQ(url::Resolver("no base").Resolve("http://h/x.gif"), "http://h/x.gif");
 
     const std::string prefix = "http://h/";
     const std::string fits = prefix + std::string(url::kMaxAddressLength - prefix.size(), 'x');

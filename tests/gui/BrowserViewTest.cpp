@@ -3,8 +3,11 @@
 #include <QFile>
 #include <QImage>
 #include <QMenu>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 
 #include "TempFolder.h"
@@ -122,6 +125,7 @@ private slots:
     void savedPageLoadsOwnImagesButCannotReadOtherFiles();
     void saveAsWritesPage();
     void favoritesGetAddressAndShortTitle();
+    void printPreviewShowsPageOnPaper();
     void viewClosesWhileRequestPending();
 
 private:
@@ -307,7 +311,7 @@ void BrowserViewTest::httpPageReportsAddressAndProgress()
 
 void BrowserViewTest::linkToNewWindowOpensTabAtEnd()
 {
-    MakePage(QStringLiteral("target.htm"), QStringLiteral("Target"));
+    MakePage(QStringLiteral("target.htm"), QStringLiteral("Target"), "<h1>新窗口里的页</h1><p>Opened as a tab.</p>");
     const QString strFirst =
         MakePage(QStringLiteral("opener.htm"), QStringLiteral("Opener"),
                  "<a href=\"target.htm\" target=\"_blank\" style=\"display:block;width:400px;height:300px\">open</a>");
@@ -326,6 +330,7 @@ void BrowserViewTest::linkToNewWindowOpensTabAtEnd()
     QCOMPARE(pFirst->LocationAddress(), strFirst);
     QVERIFY(m_pTabs->BrowserAt(1)->isVisible());
     QVERIFY(!pFirst->isVisible());
+    m_pView->grab().save(QStringLiteral("/tmp/trawlix-browser-view.png"));
 }
 
 void BrowserViewTest::closeTabSelectsNeighbour_data()
@@ -626,6 +631,35 @@ void BrowserViewTest::favoritesGetAddressAndShortTitle()
     m_pView->AddCurrentPageToFavorites();
     QCOMPARE(m_host.m_favorites,
              QStringList{Path(QStringLiteral("A very long page title.htm")) + QStringLiteral("|A very long ...")});
+}
+
+void BrowserViewTest::printPreviewShowsPageOnPaper()
+{
+    QByteArray body;
+    for (int i = 0; i < 200; ++i) {
+        body += "<p>Line " + QByteArray::number(i) + " of a page long enough for more than one sheet.</p>";
+    }
+    m_pView->ShowUrl(MakePage(QStringLiteral("long.htm"), QStringLiteral("Long"), body));
+    QTRY_COMPARE(m_pTabs->Count(), 1);
+    QTRY_COMPARE(m_pTabs->TabText(0), QStringLiteral("Long"));
+    QTRY_COMPARE(m_pTabs->CurrentBrowser()->Progress(), 100);
+    QVERIFY(IsEnabled(*m_pView, ID_FILE_PRINT_PREVIEW));
+
+    // The preview is modal: look at it from a timer while it runs, then close it.
+    int nPages = -1;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        auto* pDialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
+        auto* pPreview = pDialog ? pDialog->findChild<QPrintPreviewWidget*>() : nullptr;
+        if (pPreview && pPreview->pageCount() > 0) {
+            nPages = pPreview->pageCount();
+            pDialog->grab().save(QStringLiteral("/tmp/trawlix-browser-preview.png"));
+            pDialog->reject();
+        }
+    });
+    watcher.start(50);
+    QVERIFY(m_pView->OnCommand(ID_FILE_PRINT_PREVIEW));
+    QTRY_VERIFY_WITH_TIMEOUT(nPages >= 2, 30000);
 }
 
 void BrowserViewTest::viewClosesWhileRequestPending()

@@ -1,5 +1,6 @@
 #include "DownloadWorker.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -106,7 +107,7 @@ void convertUtf8Page(std::string& text)
 // Titles travel as UTF-8; a title taken from a page stored in code page 936 is converted back.
 std::string titleForRecord(const std::string& strTitle)
 {
-    std::string title = codepage::IsValidUtf8(strTitle) ? strTitle : codepage::Gb18030ToUtf8(strTitle);
+    std::string title = codepage::PageTextToUtf8(strTitle);
     // The record's fields are separated by tabs: a tab inside the title would shift them.
     for (char& c : title) {
         if (c == '\t') {
@@ -128,6 +129,29 @@ void buildAddressList(const CDownloadTask& task, PageList& list)
     CUrlSequence sequence;
     sequence.SetRange(task.m_strFirstUrl, task.m_strLastUrl);
     sequence.Expand(list.urls, list.names, task.m_nAddCount, list.strExt);
+}
+
+// Every page of a job gets a file of its own inside the project folder. A series numbered in a folder
+// name (…/05/index.html to …/09/index.html) yields the extension "/index.html" and the same name for
+// every page: the extension is cut to the file's own, and a name used before becomes a numbered one.
+void makeFileNamesSafe(PageList& list)
+{
+    auto separator = list.strExt.find_last_of("/\\");
+    if (separator != std::string::npos) {
+        std::string tail = list.strExt.substr(separator + 1);
+        auto dot = tail.rfind('.');
+        list.strExt = dot == std::string::npos ? ".htm" : tail.substr(dot);
+    }
+    for (size_t i = 0; i < list.names.size(); ++i) {
+        std::string& name = list.names[i];
+        if (isUnsafeName(name)) {
+            name = "00" + std::to_string(i + 1);
+        }
+        if (std::find(list.names.begin(), list.names.begin() + static_cast<std::ptrdiff_t>(i), name) !=
+            list.names.begin() + static_cast<std::ptrdiff_t>(i)) {
+            name = "000" + std::to_string(i + 1);
+        }
+    }
 }
 
 // The top page is entry 0; its links follow, limited to the range from the first to the last link.
@@ -229,6 +253,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     } else {
         buildLinkList(task, session, pCancel, list);
     }
+    makeFileNamesSafe(list);
 
     const std::string saveFolder = task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder;
     const std::string projectFolder = files::Join(saveFolder, projectFolderName(task.m_strProjectName)) + "/";
@@ -244,10 +269,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
             break;
         }
         std::string strUrl = list.urls[i];
-        std::string strName = list.names[i];
-        if (isUnsafeName(strName)) {
-            strName = "00" + std::to_string(i + 1);
-        }
+        const std::string& strName = list.names[i];
         const std::string progress = std::to_string(i + 1) + "\t" + std::to_string(nTotal);
 
         notify(WM_DOWNLOAD_BEGIN, strUrl, 0);

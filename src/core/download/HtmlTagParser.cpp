@@ -1,6 +1,12 @@
 #include "download/HtmlTagParser.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -15,6 +21,35 @@ char ToLower(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// The characters that end a tag name: ">", blank, carriage return, line feed.
+constexpr auto kEndsName = [] {
+    std::array<bool, 256> ends{};
+    ends['>'] = ends[' '] = ends['\r'] = ends['\n'] = true;
+    return ends;
+}();
+
+// The first c in [p, end), or end. Tags lie a few dozen bytes apart, so an inline vector loop beats a
+// call to memchr for each of them.
+const char* FindByte(const char* p, const char* end, char c)
+{
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; end - p >= 16; p += 16) {
+        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted));
+        if (mask != 0) {
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == c) {
+            return p;
+        }
+    }
+    return end;
+}
+
 // Attribute names and values are cleaned alike: double quotes become spaces and white space is
 // trimmed at both ends; names are also lower-cased.
 void Clean(const char* pBegin, const char* pEnd, bool bLower, std::string& out)
@@ -26,12 +61,12 @@ void Clean(const char* pBegin, const char* pEnd, bool bLower, std::string& out)
         --pEnd;
     }
     out.assign(pBegin, pEnd);
-    for (char& c : out) {
-        if (c == '"') {
-            c = ' ';
-        } else if (bLower) {
-            c = ToLower(c);
+    if (bLower) {
+        for (char& c : out) {
+            c = c == '"' ? ' ' : ToLower(c);
         }
+    } else if (std::memchr(out.data(), '"', out.size()) != nullptr) {
+        std::replace(out.begin(), out.end(), '"', ' ');
     }
 }
 
@@ -65,8 +100,8 @@ void CHtmlTagParser::Parse(const char* pText, std::size_t nLength)
     m_nLength = nLength;
     std::size_t pos = 0;
     while (pos < nLength) {
-        const char* lt = static_cast<const char*>(std::memchr(pText + pos, '<', nLength - pos));
-        if (lt == nullptr) {
+        const char* lt = FindByte(pText + pos, pText + nLength, '<');
+        if (lt == pText + nLength) {
             break;
         }
         pos = static_cast<std::size_t>(lt - pText) + 1;
@@ -78,20 +113,31 @@ void CHtmlTagParser::Parse(const char* pText, std::size_t nLength)
         if (first == ' ' || first == '!' || first == '>') {
             continue;
         }
-        const char* gt = static_cast<const char*>(std::memchr(pText + pos, '>', nLength - pos));
-        if (gt == nullptr) {
-            break;
-        }
+        // Most tags are short ("<p>", "</td>"): reading the name often finds the ">" without a search.
         const char* nameBegin = pText + pos;
+        const char* textEnd = pText + nLength;
         const char* nameEnd = nameBegin;
-        while (nameEnd < gt && *nameEnd != ' ' && *nameEnd != '\r' && *nameEnd != '\n') {
+        while (nameEnd < textEnd && !kEndsName[static_cast<unsigned char>(*nameEnd)]) {
             ++nameEnd;
         }
-        m_strTag.assign(nameBegin, nameEnd);
-        for (char& c : m_strTag) {
-            c = ToLower(c);
+        const char* gt = nameEnd;
+        if (gt < textEnd && *gt != '>') {
+            gt = FindByte(gt, textEnd, '>');
         }
-        m_attrs.clear();
+        if (gt == textEnd) {
+            break;
+        }
+        m_strTag.resize(static_cast<std::size_t>(nameEnd - nameBegin));
+        for (std::size_t k = 0; k < m_strTag.size(); ++k) {
+            m_strTag[k] = ToLower(nameBegin[k]);
+        }
+        if (!m_attrs.empty()) {
+            // Keep the value buffers of the last tag's attributes for the next one.
+            for (auto& attr : m_attrs) {
+                m_spare.push_back(std::move(attr));
+            }
+            m_attrs.clear();
+        }
         if (IsWantedTag(m_strTag)) {
             ReadAttributes(nameEnd, gt);
         }
@@ -110,11 +156,17 @@ void CHtmlTagParser::ReadAttributes(const char* pBegin, const char* pEnd)
 {
     const char* cur = pBegin;
     while (cur < pEnd) {
-        const char* eq = static_cast<const char*>(std::memchr(cur, '=', static_cast<std::size_t>(pEnd - cur)));
-        if (eq == nullptr) {
+        const char* eq = FindByte(cur, pEnd, '=');
+        if (eq == pEnd) {
             break;
         }
-        HtmlAttribute& attr = m_attrs.emplace_back();
+        if (m_spare.empty()) {
+            m_attrs.emplace_back();
+        } else {
+            m_attrs.push_back(std::move(m_spare.back()));
+            m_spare.pop_back();
+        }
+        HtmlAttribute& attr = m_attrs.back();
         Clean(cur, eq, true, attr.name);
 
         const char* valueBegin = eq + 1;
@@ -125,9 +177,7 @@ void CHtmlTagParser::ReadAttributes(const char* pBegin, const char* pEnd)
         const char* valueEnd = stop;
         if (stop < pEnd && *stop == '"') {
             // A quoted value runs to the next quote, or to the end of the tag when there is none.
-            const char* close =
-                static_cast<const char*>(std::memchr(stop + 1, '"', static_cast<std::size_t>(pEnd - stop - 1)));
-            valueEnd = close != nullptr ? close : pEnd;
+            valueEnd = FindByte(stop + 1, pEnd, '"');
         }
         Clean(valueBegin, valueEnd, false, attr.value);
         cur = valueEnd;

@@ -37,4 +37,5 @@ private:
 
     std::string m_strTag;
     std::vector<HtmlAttribute> m_attrs;
+    std::vector<HtmlAttribute> m_spare; // attributes of earlier tags, reused for their buffers
 };

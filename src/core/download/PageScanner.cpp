@@ -5,6 +5,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "download/ResourceDownload.h"
 #include "download/Url.h"
 #include "platform/Files.h"
@@ -22,32 +26,39 @@ enum class TagKind
     Title,
 };
 
+// Whether tag is first followed by rest, where rest is a string literal.
+template <std::size_t N> bool Is(const std::string& tag, char first, const char (&rest)[N])
+{
+    return tag.size() == N && tag[0] == first && std::memcmp(tag.data() + 1, rest, N - 1) == 0;
+}
+
+// Called twice for every tag of a page: most tags (closing ones above all) are turned away by their
+// first character.
 TagKind KindOf(const std::string& tag)
 {
-    switch (tag.size()) {
-    case 1:
-        return tag[0] == 'a' ? TagKind::Link : TagKind::None;
-    case 2:
-        return tag == "td" ? TagKind::Resource : TagKind::None;
-    case 3:
-        return tag == "img" ? TagKind::Resource : TagKind::None;
-    case 4:
-        if (tag == "area") {
-            return TagKind::Link;
-        }
-        return (tag == "meta" || tag == "body") ? TagKind::Resource : TagKind::None;
-    case 5:
-        if (tag == "frame") {
-            return TagKind::Link;
-        }
-        if (tag == "title") {
+    if (tag.empty()) {
+        return TagKind::None;
+    }
+    switch (tag[0]) {
+    case 'a':
+        return (tag.size() == 1 || Is(tag, 'a', "rea")) ? TagKind::Link : TagKind::None;
+    case 'f':
+        return Is(tag, 'f', "rame") ? TagKind::Link : TagKind::None;
+    case 't':
+        if (Is(tag, 't', "itle")) {
             return TagKind::Title;
         }
-        return tag == "embed" ? TagKind::Resource : TagKind::None;
-    case 7:
-        return tag == "bgsound" ? TagKind::Resource : TagKind::None;
-    case 11:
-        return tag == "v:imagedata" ? TagKind::Resource : TagKind::None;
+        return Is(tag, 't', "d") ? TagKind::Resource : TagKind::None;
+    case 'i':
+        return Is(tag, 'i', "mg") ? TagKind::Resource : TagKind::None;
+    case 'b':
+        return (Is(tag, 'b', "ody") || Is(tag, 'b', "gsound")) ? TagKind::Resource : TagKind::None;
+    case 'm':
+        return Is(tag, 'm', "eta") ? TagKind::Resource : TagKind::None;
+    case 'e':
+        return Is(tag, 'e', "mbed") ? TagKind::Resource : TagKind::None;
+    case 'v':
+        return Is(tag, 'v', ":imagedata") ? TagKind::Resource : TagKind::None;
     default:
         return TagKind::None;
     }
@@ -65,6 +76,52 @@ std::string ToLower(std::string_view s)
         c = ToLower(c);
     }
     return out;
+}
+
+bool Followable(std::string_view address)
+{
+    static constexpr std::array<std::string_view, 13> kExtensions = {
+        ".htm", ".html", ".shtm", ".htms", ".shtml", ".gif", ".jpg", ".png", ".jpeg", ".wav", ".avi", ".au", ".asp",
+    };
+    // The extension of the last path component, as a file path: from its last "." to the end, so a
+    // query belongs to it.
+    std::size_t dot = address.size();
+    while (dot > 0 && address[dot - 1] != '.') {
+        if (address[dot - 1] == '/' || address[dot - 1] == '\\') {
+            return true; // no "." in the last component
+        }
+        --dot;
+    }
+    if (dot == 0) {
+        return true;
+    }
+    --dot;
+    std::string_view ext = address.substr(dot);
+    if (ext.find('=') != std::string_view::npos) {
+        return true;
+    }
+    char lower[8];
+    if (ext.size() > sizeof lower) {
+        return false;
+    }
+    for (std::size_t i = 0; i < ext.size(); ++i) {
+        lower[i] = ToLower(ext[i]);
+    }
+    std::string_view lowered(lower, ext.size());
+    return lowered == ".com" || std::find(kExtensions.begin(), kExtensions.end(), lowered) != kExtensions.end();
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (ToLower(text[i]) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The value of the first attribute with either name; nullptr when there is none.
@@ -88,51 +145,49 @@ bool TailMatchesNoCase(const char* text, std::string_view needle)
     return true;
 }
 
+// Index of the first blank, ">", line break or (with bQuote) double quote at or after start; npos for none.
+std::size_t ValueEnd(std::string_view text, std::size_t start, bool bQuote)
+{
+    for (std::size_t i = start; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == ' ' || c == '>' || c == '\r' || c == '\n' || (bQuote && c == '"')) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // The saved page and each resource must land inside their folder.
 bool IsSafeFileName(std::string_view name)
 {
     return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
 }
 
-// Points every src= after a marker into the resource folder (image sources, vector-markup images).
-std::string
-RewriteSources(std::string_view text, std::string_view marker, std::size_t srcOffset, const std::string& relFolder)
+// Points attribute values into the resource folder. The value rewritten is the one right after each
+// marker, or with bNextSource, the one after the next "src=" from srcOffset characters past the marker.
+std::string RewriteValues(std::string_view text,
+                          std::string_view marker,
+                          bool bNextSource,
+                          std::size_t srcOffset,
+                          const std::string& relFolder)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     std::size_t p = 0;
     for (;;) {
-        std::ptrdiff_t tag = CPageScanner::FindNoCase(text, marker, p);
-        if (tag < 0) {
-            break;
-        }
-        // Not limited to the tag: a source-less img takes the next src= of any later tag.
-        std::ptrdiff_t src = CPageScanner::FindNoCase(text, "src=", static_cast<std::size_t>(tag) + srcOffset);
-        if (src < 0) {
-            break;
-        }
-        std::size_t value = static_cast<std::size_t>(src) + 4;
-        out.append(text.substr(p, value - p));
-        out.append(CPageScanner::LocalValue(text, value, relFolder));
-        p = value + 1;
-    }
-    if (p < text.size()) {
-        out.append(text.substr(p));
-    }
-    return out;
-}
-
-std::string RewriteBackgrounds(std::string_view text, const std::string& relFolder)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    std::size_t p = 0;
-    for (;;) {
-        std::ptrdiff_t found = CPageScanner::FindNoCase(text, "background=", p);
+        std::ptrdiff_t found = CPageScanner::FindNoCase(text, marker, p);
         if (found < 0) {
             break;
         }
-        std::size_t value = static_cast<std::size_t>(found) + 11;
+        std::size_t value = static_cast<std::size_t>(found) + marker.size();
+        if (bNextSource) {
+            // Not limited to the tag: a source-less img takes the next src= of any later tag.
+            std::ptrdiff_t src = CPageScanner::FindNoCase(text, "src=", static_cast<std::size_t>(found) + srcOffset);
+            if (src < 0) {
+                break;
+            }
+            value = static_cast<std::size_t>(src) + 4;
+        }
         out.append(text.substr(p, value - p));
         out.append(CPageScanner::LocalValue(text, value, relFolder));
         p = value + 1;
@@ -188,14 +243,15 @@ void CPageScanner::SetBaseUrl(const std::string& strUrl)
     // password in the page's address are not handed on to other addresses.
     url::SplitUrl parts = url::Split(strUrl);
     if (!parts.ok) {
-        m_strResolveBase.clear();
+        m_resolver = url::Resolver();
         return;
     }
-    m_strResolveBase = ToLower(parts.scheme) + "://" + parts.host;
+    std::string base = ToLower(parts.scheme) + "://" + parts.host;
     if (!parts.port.empty()) {
-        m_strResolveBase += ":" + parts.port;
+        base += ":" + parts.port;
     }
-    m_strResolveBase += parts.path;
+    base += parts.path;
+    m_resolver = url::Resolver(base);
 }
 
 void CPageScanner::SetPageName(const std::string& strName)
@@ -215,6 +271,10 @@ bool CPageScanner::IsWantedTag(const std::string& strTag)
 
 int CPageScanner::OnTag(const std::string& strTag, std::size_t nPos, const std::vector<HtmlAttribute>& attrs)
 {
+    // Without attributes only a title has something to give; this turns away most tags quickly.
+    if (attrs.empty() && !Is(strTag, 't', "itle")) {
+        return 1;
+    }
     switch (KindOf(strTag)) {
     case TagKind::Title: {
         // Only the first title counts (unless it read literally "Untitled"); its text is taken raw.
@@ -235,12 +295,13 @@ int CPageScanner::OnTag(const std::string& strTag, std::size_t nPos, const std::
             break;
         }
         // The saved file has no query or fragment, so neither has the address we collect.
-        std::string address = value->substr(0, value->find('?'));
-        address.resize(std::min(address.size(), address.find('#')));
-        if (!IsFollowable(address)) {
+        std::string_view address = *value;
+        address = address.substr(0, address.find('?'));
+        address = address.substr(0, address.find('#'));
+        if (!Followable(address)) {
             break;
         }
-        if (auto absolute = url::Combine(m_strResolveBase, address)) {
+        if (auto absolute = m_resolver.Resolve(address)) {
             m_resources.push_back(std::move(*absolute));
         }
         break;
@@ -248,14 +309,14 @@ int CPageScanner::OnTag(const std::string& strTag, std::size_t nPos, const std::
     case TagKind::Link: {
         const std::string* value = FirstOf(attrs, "src", "href");
         // Anchored links are never followed.
-        if (value == nullptr || !IsFollowable(*value) || value->find('#') != std::string::npos) {
+        if (value == nullptr || !Followable(*value) || value->find('#') != std::string::npos) {
             break;
         }
-        if (ToLower(std::string_view(*value).substr(0, 7)) == "mailto:") {
+        if (StartsWithNoCase(*value, "mailto:")) {
             m_resources.push_back(ToLower(*value));
             break;
         }
-        if (auto absolute = url::Combine(m_strResolveBase, *value)) {
+        if (auto absolute = m_resolver.Resolve(*value)) {
             m_links.push_back(std::move(*absolute));
         }
         break;
@@ -268,22 +329,7 @@ int CPageScanner::OnTag(const std::string& strTag, std::size_t nPos, const std::
 
 bool CPageScanner::IsFollowable(const std::string& strUrl)
 {
-    static constexpr std::array<std::string_view, 13> kExtensions = {
-        ".htm", ".html", ".shtm", ".htms", ".shtml", ".gif", ".jpg", ".png", ".jpeg", ".wav", ".avi", ".au", ".asp",
-    };
-    // The extension of the last path component, as a file path: from its last "." to the end, so a
-    // query belongs to it.
-    std::size_t componentStart = strUrl.find_last_of("/\\");
-    componentStart = componentStart == std::string::npos ? 0 : componentStart + 1;
-    std::size_t dot = strUrl.rfind('.');
-    if (dot == std::string::npos || dot < componentStart) {
-        return true;
-    }
-    std::string ext = ToLower(std::string_view(strUrl).substr(dot));
-    if (ext == ".com" || ext.find('=') != std::string::npos) {
-        return true;
-    }
-    return std::find(kExtensions.begin(), kExtensions.end(), ext) != kExtensions.end();
+    return Followable(strUrl);
 }
 
 std::string CPageScanner::ResourceFileName(const std::string& strUrl)
@@ -301,41 +347,54 @@ std::ptrdiff_t CPageScanner::FindNoCase(std::string_view text, std::string_view 
         return static_cast<std::ptrdiff_t>(start);
     }
     const char* data = text.data();
-    const std::size_t lastStart = text.size() - needle.size();
+    const std::size_t end = text.size() - needle.size() + 1; // candidates lie below this
     const std::string_view rest = needle.substr(1);
     const char lower = ToLower(needle[0]);
-    const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 'a' + 'A') : lower;
+    std::size_t i = start;
 
-    // Candidates come from memchr on the first character, in both cases when it is a letter.
-    auto next = [&](char c, std::size_t from) -> std::size_t {
-        if (from > lastStart) {
-            return std::string_view::npos;
+    if (lower < 'a' || lower > 'z') {
+        while (i < end) {
+            const void* hit = std::memchr(data + i, lower, end - i);
+            if (hit == nullptr) {
+                return -1;
+            }
+            i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+            if (TailMatchesNoCase(data + i + 1, rest)) {
+                return static_cast<std::ptrdiff_t>(i);
+            }
+            ++i;
         }
-        const void* hit = std::memchr(data + from, c, lastStart - from + 1);
-        return hit == nullptr ? std::string_view::npos : static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-    };
-    std::size_t nextLower = next(lower, start);
-    std::size_t nextUpper = lower == upper ? std::string_view::npos : next(upper, start);
-    for (;;) {
-        std::size_t at = std::min(nextLower, nextUpper);
-        if (at == std::string_view::npos) {
-            return -1;
-        }
-        if (TailMatchesNoCase(data + at + 1, rest)) {
-            return static_cast<std::ptrdiff_t>(at);
-        }
-        if (at == nextLower) {
-            nextLower = next(lower, at + 1);
-        } else {
-            nextUpper = next(upper, at + 1);
+        return -1;
+    }
+
+    // A letter matches in either case: with bit 0x20 set, both cases of it equal the lower one.
+#if defined(__SSE2__)
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i wanted = _mm_set1_epi8(lower);
+    for (; i + 16 <= end; i += 16) {
+        __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(block, caseBit), wanted)));
+        while (mask != 0) {
+            std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (TailMatchesNoCase(data + at + 1, rest)) {
+                return static_cast<std::ptrdiff_t>(at);
+            }
+            mask &= mask - 1;
         }
     }
+#endif
+    for (; i < end; ++i) {
+        if ((data[i] | 0x20) == lower && TailMatchesNoCase(data + i + 1, rest)) {
+            return static_cast<std::ptrdiff_t>(i);
+        }
+    }
+    return -1;
 }
 
 std::string CPageScanner::LocalValue(std::string_view text, std::size_t& pos, const std::string& relFolder)
 {
     const std::size_t start = std::min(pos, text.size());
-    std::size_t rawEnd = text.find_first_of("\" >\r\n", start);
+    std::size_t rawEnd = ValueEnd(text, start, true);
     std::size_t last = 0; // the last character the value took
     if (rawEnd == std::string_view::npos) {
         rawEnd = text.size();
@@ -347,7 +406,7 @@ std::string CPageScanner::LocalValue(std::string_view text, std::size_t& pos, co
             last = close;
         } else {
             // An unclosed quote: end the value like an unquoted one rather than swallow the page.
-            rawEnd = std::min(text.find_first_of(" >\r\n", rawEnd + 1), text.size());
+            rawEnd = std::min(ValueEnd(text, rawEnd + 1, false), text.size());
             last = rawEnd - 1;
         }
     } else {
@@ -377,9 +436,9 @@ std::string CPageScanner::LocalValue(std::string_view text, std::size_t& pos, co
 
 std::string CPageScanner::Rewrite(std::string_view page, const std::string& relFolder, int bKeepScripts)
 {
-    std::string text = RewriteSources(page, "<img", 4, relFolder);
-    text = RewriteSources(text, "<v:imagedata", 13, relFolder);
-    text = RewriteBackgrounds(text, relFolder);
+    std::string text = RewriteValues(page, "<img", true, 4, relFolder);
+    text = RewriteValues(text, "<v:imagedata", true, 13, relFolder);
+    text = RewriteValues(text, "background=", false, 0, relFolder);
     if (bKeepScripts == 0) {
         text = StripScripts(text);
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "download/HtmlTagParser.h"
+#include "download/Url.h"
 
 class CHttpSession;
 
@@ -71,7 +72,7 @@ public:
 
 private:
     std::string m_strBaseUrl;
-    std::string m_strResolveBase; // scheme://host[:port]/path of the base address
+    url::Resolver m_resolver; // against scheme://host[:port]/path of the base address
     std::string m_strTitle;
     std::string m_strPageName;
     std::string m_strResourceFolder;

@@ -37,6 +37,16 @@ std::size_t SchemeLength(std::string_view s)
     return 0;
 }
 
+// Index of the first "/", "?" or "#" (the end of an authority), or s.size().
+std::size_t AuthorityEnd(std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && s[i] != '/' && s[i] != '?' && s[i] != '#') {
+        ++i;
+    }
+    return i;
+}
+
 // One address in its five parts; an undefined part differs from an empty one ("a?" has an empty query).
 struct Reference
 {
@@ -54,10 +64,10 @@ Reference Parse(std::string_view s)
     }
     if (s.size() >= 2 && s[0] == '/' && s[1] == '/') {
         s.remove_prefix(2);
-        std::size_t end = s.find_first_of("/?#");
+        std::size_t end = AuthorityEnd(s);
         r.authority = s.substr(0, end);
         r.hasAuthority = true;
-        s.remove_prefix(end == std::string_view::npos ? s.size() : end);
+        s.remove_prefix(end);
     }
     std::size_t hash = s.find('#');
     if (hash != std::string_view::npos) {
@@ -120,6 +130,34 @@ std::string RemoveDotSegments(std::string_view in)
     return out;
 }
 
+// Whether a path has a "." or ".." segment for RemoveDotSegments to take out. Most paths have none.
+bool HasDotSegment(std::string_view path)
+{
+    for (std::size_t i = path.find('.'); i != std::string_view::npos; i = path.find('.', i + 1)) {
+        if (i > 0 && path[i - 1] != '/') {
+            continue;
+        }
+        std::size_t after = (i + 1 < path.size() && path[i + 1] == '.') ? i + 2 : i + 1;
+        if (after == path.size() || path[after] == '/') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Appends a path written as head + tail, without its dot segments.
+void AppendPath(std::string& out, std::string_view head, std::string_view tail)
+{
+    const std::size_t start = out.size();
+    out.append(head).append(tail);
+    std::string_view path = std::string_view(out).substr(start);
+    if (HasDotSegment(path)) {
+        std::string clean = RemoveDotSegments(path);
+        out.resize(start);
+        out.append(clean);
+    }
+}
+
 } // namespace
 
 SplitUrl Split(std::string_view address)
@@ -131,9 +169,9 @@ SplitUrl Split(std::string_view address)
     }
     parts.scheme = address.substr(0, n);
     std::string_view rest = address.substr(n + 3);
-    std::size_t authorityEnd = rest.find_first_of("/?#");
+    std::size_t authorityEnd = AuthorityEnd(rest);
     std::string_view authority = rest.substr(0, authorityEnd);
-    rest.remove_prefix(authorityEnd == std::string_view::npos ? rest.size() : authorityEnd);
+    rest.remove_prefix(authorityEnd);
 
     std::size_t at = authority.rfind('@');
     if (at != std::string_view::npos) {
@@ -173,71 +211,49 @@ SplitUrl Split(std::string_view address)
     return parts;
 }
 
-std::optional<std::string> Combine(std::string_view base, std::string_view relative)
+namespace
 {
-    Reference r = Parse(relative);
-    Reference b;
-    if (!r.hasScheme) {
-        b = Parse(base);
-        if (!b.hasScheme) {
-            return std::nullopt;
-        }
-    }
 
-    std::string_view scheme, authority, query;
-    bool hasAuthority = false, hasQuery = false;
-    std::string path;
-    if (r.hasScheme) {
-        scheme = r.scheme;
-        authority = r.authority;
-        hasAuthority = r.hasAuthority;
-        path = RemoveDotSegments(r.path);
-        query = r.query;
-        hasQuery = r.hasQuery;
-    } else {
-        scheme = b.scheme;
-        if (r.hasAuthority) {
-            authority = r.authority;
-            hasAuthority = true;
-            path = RemoveDotSegments(r.path);
-            query = r.query;
-            hasQuery = r.hasQuery;
-        } else {
-            authority = b.authority;
-            hasAuthority = b.hasAuthority;
-            if (r.path.empty()) {
-                path = b.path;
-                query = r.hasQuery ? r.query : b.query;
-                hasQuery = r.hasQuery || b.hasQuery;
-            } else {
-                if (r.path[0] == '/') {
-                    path = RemoveDotSegments(r.path);
-                } else {
-                    std::string merged;
-                    if (b.hasAuthority && b.path.empty()) {
-                        merged = "/";
-                    } else {
-                        std::size_t slash = b.path.rfind('/');
-                        if (slash != std::string_view::npos) {
-                            merged = b.path.substr(0, slash + 1);
-                        }
-                    }
-                    merged.append(r.path);
-                    path = RemoveDotSegments(merged);
-                }
-                query = r.query;
-                hasQuery = r.hasQuery;
-            }
-        }
+// Resolves relative against a base already taken apart; pBase is null when there is no usable base.
+std::optional<std::string> Resolve(const Reference* pBase, std::string_view relative)
+{
+    const Reference r = Parse(relative);
+    if (!r.hasScheme && pBase == nullptr) {
+        return std::nullopt;
     }
+    const Reference& b = r.hasScheme ? r : *pBase;
 
     std::string result;
-    result.reserve(scheme.size() + authority.size() + path.size() + query.size() + r.fragment.size() + 6);
-    result.append(scheme).append(1, ':');
-    if (hasAuthority) {
-        result.append("//").append(authority);
+    result.reserve(b.scheme.size() + b.authority.size() + b.path.size() + relative.size() + 6);
+    const Reference& top = r.hasScheme ? r : b;
+    result.append(top.scheme).append(1, ':');
+    std::string_view query = r.query;
+    bool hasQuery = r.hasQuery;
+    if (r.hasScheme || r.hasAuthority) {
+        if (r.hasAuthority) {
+            result.append("//").append(r.authority);
+        }
+        AppendPath(result, r.path, {});
+    } else {
+        if (b.hasAuthority) {
+            result.append("//").append(b.authority);
+        }
+        if (r.path.empty()) {
+            result.append(b.path);
+            if (!r.hasQuery) {
+                query = b.query;
+                hasQuery = b.hasQuery;
+            }
+        } else if (r.path[0] == '/') {
+            AppendPath(result, r.path, {});
+        } else if (b.hasAuthority && b.path.empty()) {
+            AppendPath(result, "/", r.path);
+        } else {
+            std::size_t slash = b.path.rfind('/');
+            AppendPath(result, slash == std::string_view::npos ? std::string_view() : b.path.substr(0, slash + 1),
+                       r.path);
+        }
     }
-    result.append(path);
     if (hasQuery) {
         result.append(1, '?').append(query);
     }
@@ -248,6 +264,45 @@ std::optional<std::string> Combine(std::string_view base, std::string_view relat
         return std::nullopt;
     }
     return result;
+}
+
+} // namespace
+
+std::optional<std::string> Combine(std::string_view base, std::string_view relative)
+{
+    const Reference b = Parse(base);
+    return Resolve(b.hasScheme ? &b : nullptr, relative);
+}
+
+Resolver::Resolver(std::string_view base)
+{
+    const Reference b = Parse(base);
+    if (!b.hasScheme) {
+        return;
+    }
+    m_bValid = true;
+    m_strScheme = b.scheme;
+    m_strAuthority = b.authority;
+    m_bAuthority = b.hasAuthority;
+    m_strPath = b.path;
+    m_strQuery = b.query;
+    m_bQuery = b.hasQuery;
+}
+
+std::optional<std::string> Resolver::Resolve(std::string_view relative) const
+{
+    if (!m_bValid) {
+        return url::Resolve(nullptr, relative);
+    }
+    Reference b;
+    b.scheme = m_strScheme;
+    b.hasScheme = true;
+    b.authority = m_strAuthority;
+    b.hasAuthority = m_bAuthority;
+    b.path = m_strPath;
+    b.query = m_strQuery;
+    b.hasQuery = m_bQuery;
+    return url::Resolve(&b, relative);
 }
 
 } // namespace url

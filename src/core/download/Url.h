@@ -32,4 +32,18 @@ SplitUrl Split(std::string_view address);
 // scheme and base cannot serve as a base (it has none either).
 std::optional<std::string> Combine(std::string_view base, std::string_view relative);
 
+// A base address taken apart once, for resolving many references against it: Resolve(relative)
+// gives what Combine(base, relative) gives.
+class Resolver
+{
+public:
+    Resolver() = default; // no base: only absolute references resolve
+    explicit Resolver(std::string_view base);
+    std::optional<std::string> Resolve(std::string_view relative) const;
+
+private:
+    std::string m_strScheme, m_strAuthority, m_strPath, m_strQuery;
+    bool m_bValid = false, m_bAuthority = false, m_bQuery = false;
+};
+
 } // namespace url

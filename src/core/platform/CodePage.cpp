@@ -94,6 +94,11 @@ bool IsValidUtf8(std::string_view text)
     return true;
 }
 
+std::string PageTextToUtf8(std::string_view text)
+{
+    return IsValidUtf8(text) ? std::string(text) : Gb18030ToUtf8(text);
+}
+
 std::string Utf8ToGb18030(std::string_view utf8)
 {
     return convert("GB18030", "UTF-8", utf8, [](char*& in, size_t& left, std::string& out) {

@@ -21,5 +21,8 @@ std::string Utf8ToCp936WithReferences(std::string_view utf8);
 std::string Cp936ToUtf8(std::string_view cp936);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
+// Text taken from a page whose code page is not known (a title, say): kept when it is valid UTF-8,
+// otherwise read as GB18030, the code page saved pages are stored in.
+std::string PageTextToUtf8(std::string_view text);
 
 } // namespace codepage
