@@ -1,10 +1,19 @@
-#include <QApplication>
-#include <QLabel>
+#include <unistd.h>
+
+#include <QtGlobal>
+
+#include "app/TrawlixApp.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QLabel label(QStringLiteral("Trawlix"));
-    label.show();
+    // The browser's sandbox cannot run as root.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    CTrawlixApp app(argc, argv);
+    if (!app.InitInstance()) {
+        return app.ExitCode();
+    }
     return app.exec();
 }

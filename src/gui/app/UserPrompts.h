@@ -1,0 +1,38 @@
+#pragma once
+
+#include <functional>
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+class QDialog;
+class QWidget;
+
+// Everything that stops and asks the user: message boxes, modal dialogs and file choosers. The frame
+// and the document ask through one of these, so a test can answer in place of the user.
+struct CUserPrompts
+{
+    using MessageBoxFn = std::function<QMessageBox::StandardButton(QWidget* parent,
+                                                                   QMessageBox::Icon icon,
+                                                                   const QString& caption,
+                                                                   const QString& text,
+                                                                   QMessageBox::StandardButtons buttons)>;
+    // Runs a prepared dialog modally; returns QDialog::Accepted or QDialog::Rejected.
+    using ExecDialogFn = std::function<int(QDialog& dialog)>;
+    // A file chooser: caption, name filter (e.g. "project Files (*.wbr)"), default suffix without the dot.
+    // An empty result or list means cancelled.
+    using FileFn =
+        std::function<QString(QWidget* parent, const QString& caption, const QString& filter, const QString& suffix)>;
+    using FilesFn = std::function<QStringList(
+        QWidget* parent, const QString& caption, const QString& filter, const QString& suffix)>;
+
+    MessageBoxFn messageBox;
+    ExecDialogFn execDialog;
+    FileFn openFileName;
+    FileFn saveFileName;
+    FilesFn openFileNames;
+
+    // The real dialogs.
+    static CUserPrompts interactive();
+};

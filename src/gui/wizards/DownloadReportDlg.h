@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+class QListWidget;
+
+// The report shown when a download job ends: project, saved and failed page counts, save folder.
+class CDownloadReportDlg final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CDownloadReportDlg)
+
+public:
+    static constexpr int kListId = 1010;
+
+    explicit CDownloadReportDlg(QWidget* parent = nullptr);
+    ~CDownloadReportDlg() override;
+
+    // The job's summary: project name, saved count, failed count and save path, TAB-separated.
+    QString m_strSummary;
+
+    // The eight lines the list shows for a summary.
+    static QStringList ReportLines(const QString& strSummary);
+    QListWidget* List() const { return m_pList; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QListWidget* m_pList;
+    bool m_bFilled = false;
+};
