@@ -19,6 +19,10 @@ CMyWB::CMyWB(CBrowserTabCtrl* pOwner, IBrowserHost* pHost, QWebEngineProfile* pP
 
     QWebEnginePage* pPage = page();
     connect(pPage, &QWebEnginePage::titleChanged, this, &CMyWB::onTitleChanged);
+    // The engine may report a title while the new document is still empty and then, when the real one
+    // equals the title it had already shown (going back, for one), not report it again: so the
+    // document is asked once more when it has loaded.
+    connect(pPage, &QWebEnginePage::loadFinished, this, &CMyWB::onTitleChanged);
     connect(pPage, &QWebEnginePage::loadStarted, this, [this] { OnProgressChange(0, 100); });
     connect(pPage, &QWebEnginePage::loadProgress, this, [this](int nPercent) { OnProgressChange(nPercent, 100); });
     connect(pPage, &QWebEnginePage::linkHovered, this, [this](const QString& strUrl) {
