@@ -29,14 +29,27 @@ namespace
 class RecordingHost final : public IBrowserHost
 {
 public:
-    void SetAddressText(const QString& strText) override { m_strAddress = strText; }
-    QString GetAddressText() const override { return m_strAddress; }
+    void SetAddressText(const QString& strText) override
+    {
+        m_nCallsWhenGone += m_bGone;
+        m_strAddress = strText;
+    }
+    QString GetAddressText() const override
+    {
+        m_nCallsWhenGone += m_bGone;
+        return m_strAddress;
+    }
     void SetProgress(int nPercent) override
     {
+        m_nCallsWhenGone += m_bGone;
         m_nProgress = nPercent;
         m_gauge.append(nPercent);
     }
-    void SetProgressValue(int nPercent) override { m_nProgress = nPercent; }
+    void SetProgressValue(int nPercent) override
+    {
+        m_nCallsWhenGone += m_bGone;
+        m_nProgress = nPercent;
+    }
     void AddFavorite(const QString& strAddress, const QString& strTitle) override
     {
         m_favorites.append(strAddress + QLatin1Char('|') + strTitle);
@@ -46,6 +59,9 @@ public:
     QList<int> m_gauge;
     int m_nProgress = 0;
     QStringList m_favorites;
+    // Set when the frame is being torn down: the browser must not call it any more.
+    bool m_bGone = false;
+    mutable int m_nCallsWhenGone = 0;
 };
 
 void WriteFile(const QString& strPath, const QByteArray& data)
@@ -664,13 +680,22 @@ void BrowserViewTest::printPreviewShowsPageOnPaper()
 
 void BrowserViewTest::viewClosesWhileRequestPending()
 {
-    // Requests still on their way to the user-interface thread die with the view, which closes at once.
+    // A page still loading when the frame goes away, and requests still on their way to the
+    // user-interface thread: the view closes at once and no longer calls the frame.
+    TestHttpServer server;
+    TestHttpResponse slow = TestHttpResponse::Html("<html><title>Slow</title></html>");
+    slow.nStallAfter = 0;
+    server.Route("/slow.html", slow);
+    m_pView->ShowUrl(toQ(server.Url("/slow.html")));
+    QTRY_COMPARE(m_pTabs->Count(), 1);
+    QTRY_COMPARE(server.RequestCount("/slow.html"), 1);
     for (int i = 0; i < 20; ++i) {
         m_pView->OpenInNewTab(QStringLiteral("about:blank"));
     }
+    m_host.m_bGone = true;
     m_pView.reset();
     QCoreApplication::processEvents();
-    QVERIFY(!m_pView);
+    QCOMPARE(m_host.m_nCallsWhenGone, 0);
 }
 
 QTEST_MAIN(BrowserViewTest)

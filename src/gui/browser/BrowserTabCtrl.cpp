@@ -18,12 +18,8 @@ namespace
 constexpr double ZOOM_FACTORS[] = {0.75, 0.875, 1.0, 1.25, 1.5};
 } // namespace
 
-CBrowserTabCtrl::CBrowserTabCtrl(CTrawlixView* pOwnerView,
-                                 IBrowserHost* pHost,
-                                 QWebEngineProfile* pProfile,
-                                 QWidget* pParent)
+CBrowserTabCtrl::CBrowserTabCtrl(IBrowserHost* pHost, QWebEngineProfile* pProfile, QWidget* pParent)
     : QWidget(pParent)
-    , m_pOwnerView(pOwnerView)
     , m_pHost(pHost)
     , m_pProfile(pProfile)
     , m_pTabRow(new CBrowserTabRow(this))
@@ -42,8 +38,12 @@ CBrowserTabCtrl::CBrowserTabCtrl(CTrawlixView* pOwnerView,
 
 CBrowserTabCtrl::~CBrowserTabCtrl()
 {
-    // Browsers go first, in creation order, while the row and the profile they use still exist.
+    // Browsers go first, in creation order, while the row and the profile they use still exist. The
+    // host may already be on its way out (the view dies with the frame), so nothing reports to it now.
     m_bUpdating = true;
+    for (const BrowserNode& node : m_nodes) {
+        node.pBrowser->DetachHost();
+    }
     m_nodes.clear();
 }
 
@@ -340,13 +340,6 @@ QRect CBrowserTabCtrl::BrowserArea() const
 {
     const int nTop = m_pTabRow->RowHeight();
     return {0, nTop, width(), std::max(0, height() - nTop)};
-}
-
-BrowserNode* CBrowserTabCtrl::FindNode(int nKey)
-{
-    auto it =
-        std::find_if(m_nodes.begin(), m_nodes.end(), [nKey](const BrowserNode& node) { return node.nKey == nKey; });
-    return it == m_nodes.end() ? nullptr : &*it;
 }
 
 const BrowserNode* CBrowserTabCtrl::FindNode(int nKey) const

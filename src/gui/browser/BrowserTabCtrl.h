@@ -9,7 +9,6 @@
 
 class CBrowserTabRow;
 class CMyWB;
-class CTrawlixView;
 class IBrowserHost;
 class QWebEngineProfile;
 
@@ -31,7 +30,7 @@ public:
     // Keys of browsers start here again whenever the strip has no tab.
     static constexpr int FIRST_KEY = 0x9000;
 
-    CBrowserTabCtrl(CTrawlixView* pOwnerView, IBrowserHost* pHost, QWebEngineProfile* pProfile, QWidget* pParent);
+    CBrowserTabCtrl(IBrowserHost* pHost, QWebEngineProfile* pProfile, QWidget* pParent);
     ~CBrowserTabCtrl() override;
 
     // Appends a tab with a new browser; the tab becomes selected and its browser the visible one.
@@ -81,10 +80,8 @@ private:
     void ShowTabMenu(const QPoint& ptLocal, const QPoint& ptGlobal);
     void SaveTabWithDialog(int nIndex);
     QRect BrowserArea() const;
-    BrowserNode* FindNode(int nKey);
     const BrowserNode* FindNode(int nKey) const;
 
-    CTrawlixView* m_pOwnerView;
     IBrowserHost* m_pHost;
     QWebEngineProfile* m_pProfile;
     CBrowserTabRow* m_pTabRow;

@@ -36,6 +36,7 @@ CMyWB::CMyWB(CBrowserTabCtrl* pOwner, IBrowserHost* pHost, QWebEngineProfile* pP
 CMyWB::~CMyWB()
 {
     m_bDying = true;
+    disconnect(page(), nullptr, this, nullptr);
     UnloadPage();
 }
 

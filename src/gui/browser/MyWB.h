@@ -46,6 +46,8 @@ public:
     // Stops loading; the page runs its unload handling when it is destroyed.
     void UnloadPage();
 
+    // From now on nothing is reported to the host.
+    void DetachHost() { m_pHost = nullptr; }
     // Called by the page when it asks for a new window: a new tab at the end of the strip.
     CMyWB* OpenNewWindow();
 

@@ -1,5 +1,7 @@
 #include "browser/TrawlixView.h"
 
+#include <utility>
+
 #include <QBuffer>
 #include <QPageSetupDialog>
 #include <QPainter>
@@ -20,7 +22,7 @@ CTrawlixView::CTrawlixView(IBrowserHost* pHost, QWidget* pParent, CBrowserProfil
     , m_pHost(pHost)
     , m_pOwnedProfile(pProfile ? nullptr : std::make_unique<CBrowserProfile>())
     , m_pProfile(pProfile ? pProfile : m_pOwnedProfile.get())
-    , m_pTabCtrl(new CBrowserTabCtrl(this, pHost, m_pProfile->profile(), this))
+    , m_pTabCtrl(new CBrowserTabCtrl(pHost, m_pProfile->profile(), this))
     , m_nTextSizeLevel(browsercmd::TEXT_SIZE_START_LEVEL)
     , m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
@@ -82,19 +84,15 @@ void CTrawlixView::AddCurrentPageToFavorites()
 bool CTrawlixView::OnCommand(int nId)
 {
     using namespace browsercmd;
+    static constexpr std::pair<int, BrowserCommand> BROWSER_COMMANDS[] = {
+        {ID_BACK, BC_BACK}, {ID_FORWARD, BC_FORWARD}, {ID_STOP, BC_STOP}, {ID_REFRESH, BC_REFRESH}};
+    for (const auto& [nCommandId, command] : BROWSER_COMMANDS) {
+        if (nCommandId == nId) {
+            m_pTabCtrl->ExecuteBrowserCommand(command);
+            return true;
+        }
+    }
     switch (nId) {
-    case ID_BACK:
-        m_pTabCtrl->ExecuteBrowserCommand(BC_BACK);
-        return true;
-    case ID_FORWARD:
-        m_pTabCtrl->ExecuteBrowserCommand(BC_FORWARD);
-        return true;
-    case ID_STOP:
-        m_pTabCtrl->ExecuteBrowserCommand(BC_STOP);
-        return true;
-    case ID_REFRESH:
-        m_pTabCtrl->ExecuteBrowserCommand(BC_REFRESH);
-        return true;
     case ID_NEW_BLANK_PAGE:
         OpenInNewTab(QStringLiteral("about:blank"));
         return true;
