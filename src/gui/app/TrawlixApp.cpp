@@ -7,6 +7,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QScreen>
 
 #include "app/AppInfo.h"
 #include "app/MainFrame.h"
@@ -101,6 +102,7 @@ void CTrawlixApp::onNewConnection()
                 if (socket->readLine() == kActivateRequest && m_pFrame) {
                     qInfo("trawlix: brought to the front by a second start");
                     m_pFrame->Activate();
+                    emit activationRequested();
                 }
             }
         });
@@ -131,6 +133,10 @@ bool CTrawlixApp::InitInstance()
     m_pFrame = std::make_unique<CMainFrame>();
     m_pFrame->ProjectBar()->LoadBarSizes(kBarProfile);
     m_pFrame->MessageBar()->LoadBarSizes(kBarProfile);
+    // Without a window manager there is nobody to maximise the window: give it the screen ourselves.
+    if (const QScreen* screen = primaryScreen()) {
+        m_pFrame->setGeometry(screen->availableGeometry());
+    }
     m_pFrame->showMaximized();
     if (!m_strOpenFile.isEmpty()) {
         m_pFrame->OpenProjectFile(m_strOpenFile);

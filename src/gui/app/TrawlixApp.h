@@ -34,6 +34,10 @@ public:
 
     QString m_strOpenFile;
 
+signals:
+    // A second start of the program asked this one to come to the front.
+    void activationRequested();
+
 private:
     // True when another instance answered and was asked to come to the front.
     static bool activateRunningInstance(const QString& strName);
