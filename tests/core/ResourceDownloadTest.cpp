@@ -60,6 +60,11 @@ TEST(ResourceDownload, AFailedDownloadLeavesNoFileAndKeepsAnExistingOne)
     TestHttpResponse cut = TestHttpResponse::Text("short");
     cut.headers.emplace_back("Content-Length", "100");
     server.Route("/cut.gif", cut);
+    // Larger than the limit these downloads are given, declared or not.
+    server.Route("/huge.gif", TestHttpResponse::Text(std::string(5000, 'x')));
+    TestHttpResponse endless = TestHttpResponse::Text(std::string(5000, 'x'));
+    endless.bContentLength = false;
+    server.Route("/endless.gif", endless);
     int nClosedPort = 0;
     {
         TestHttpServer gone;
@@ -70,18 +75,19 @@ TEST(ResourceDownload, AFailedDownloadLeavesNoFileAndKeepsAnExistingOne)
         server.Url("/missing.gif"), server.Url("/broken.gif"),
         server.Url("/loop.gif"),    server.Url("/stalled.gif"),
         server.Url("/cut.gif"),     "http://127.0.0.1:" + std::to_string(nClosedPort) + "/a.gif",
-        "file:///etc/hostname",
+        "file:///etc/hostname",     server.Url("/huge.gif"),
+        server.Url("/endless.gif"),
     };
     for (const std::string& strAddress : addresses) {
         SCOPED_TRACE(strAddress);
         TempFolder folder;
         std::string strWhy;
-        EXPECT_FALSE(DownloadUrlToFile(strAddress, folder.file("a.gif"), nullptr, nullptr, &strWhy, 1));
+        EXPECT_FALSE(DownloadUrlToFile(strAddress, folder.file("a.gif"), nullptr, nullptr, &strWhy, 1, 4096));
         EXPECT_FALSE(strWhy.empty());
         EXPECT_EQ(EntryCount(folder.path()), 0u);
 
         ASSERT_TRUE(files::WriteFile(folder.file("a.gif"), "earlier copy"));
-        EXPECT_FALSE(DownloadUrlToFile(strAddress, folder.file("a.gif"), nullptr, nullptr, nullptr, 1));
+        EXPECT_FALSE(DownloadUrlToFile(strAddress, folder.file("a.gif"), nullptr, nullptr, nullptr, 1, 4096));
         std::string data;
         ASSERT_TRUE(files::ReadFile(folder.file("a.gif"), data));
         EXPECT_EQ(data, "earlier copy");

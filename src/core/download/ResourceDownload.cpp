@@ -20,12 +20,20 @@ struct Output
 {
     FILE* pFile = nullptr;
     bool bWriteFailed = false;
+    std::uint64_t nWritten = 0;
+    std::uint64_t nMaxBytes = 0;
+    bool bTooLarge = false;
 };
 
 size_t OnData(char* pData, size_t nSize, size_t nCount, void* pUser)
 {
     Output& out = *static_cast<Output*>(pUser);
     const size_t nBytes = nSize * nCount;
+    out.nWritten += nBytes;
+    if (out.nWritten > out.nMaxBytes) {
+        out.bTooLarge = true;
+        return 0;
+    }
     if (std::fwrite(pData, 1, nBytes, out.pFile) != nBytes) {
         out.bWriteFailed = true;
         return 0;
@@ -48,7 +56,8 @@ bool DownloadUrlToFile(const std::string& strUrl,
                        CHttpSession* pSession,
                        const std::atomic<bool>* pCancel,
                        std::string* pWhy,
-                       int nStallSeconds)
+                       int nStallSeconds,
+                       std::uint64_t nMaxBytes)
 {
     std::unique_ptr<CHttpSession> pOwnSession;
     if (!pSession) {
@@ -63,6 +72,7 @@ bool DownloadUrlToFile(const std::string& strUrl,
         return Fail(pWhy, "cannot create a file beside " + strPath + ": " + std::strerror(errno));
     }
     Output out;
+    out.nMaxBytes = nMaxBytes;
     out.pFile = fdopen(fd, "wb");
     if (!out.pFile) {
         ::close(fd);
@@ -87,6 +97,7 @@ bool DownloadUrlToFile(const std::string& strUrl,
     curl_easy_setopt(pEasy, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(pEasy, CURLOPT_WRITEDATA, &out);
     curl_easy_setopt(pEasy, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(pEasy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(nMaxBytes));
 
     const CURLcode rc = pSession->Perform(pEasy, pCancel, nStallSeconds);
     long nStatus = 0;
@@ -98,6 +109,8 @@ bool DownloadUrlToFile(const std::string& strUrl,
         strWhy = "cancelled";
     } else if (rc == CURLE_OPERATION_TIMEDOUT && !errorText[0]) {
         strWhy = "nothing arrived for " + std::to_string(nStallSeconds) + " seconds";
+    } else if (out.bTooLarge || rc == CURLE_FILESIZE_EXCEEDED) {
+        strWhy = "larger than " + std::to_string(nMaxBytes) + " bytes";
     } else if (out.bWriteFailed) {
         strWhy = "cannot write " + strTemp + ": " + std::strerror(errno);
     } else if (rc != CURLE_OK) {
