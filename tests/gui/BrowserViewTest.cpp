@@ -393,6 +393,19 @@ void BrowserViewTest::closeTabSelectsNeighbour()
 
 void BrowserViewTest::closeOnlyTabEmptiesStripAndStartsKeysAgain()
 {
+    // Without a tab the view is an empty area in the window colour, not whatever was drawn there before.
+    const auto showsEmptyArea = [this] {
+        const QImage image = m_pView->grab().toImage();
+        const QColor window = m_pTabs->palette().color(QPalette::Window);
+        for (const QPoint& pt : {QPoint(5, 5), image.rect().center(), QPoint(image.width() - 5, image.height() - 5)}) {
+            if (image.pixelColor(pt) != window) {
+                return false;
+            }
+        }
+        return true;
+    };
+    QVERIFY(showsEmptyArea());
+
     OpenTabs({QStringLiteral("A"), QStringLiteral("B")});
     m_pTabs->CloseTab(1);
     QVERIFY(!m_host.m_strAddress.isEmpty());
@@ -401,6 +414,7 @@ void BrowserViewTest::closeOnlyTabEmptiesStripAndStartsKeysAgain()
     QCOMPARE(m_pTabs->NodeCount(), 0);
     QCOMPARE(m_pTabs->CurrentBrowser(), nullptr);
     QCOMPARE(m_host.m_strAddress, QString());
+    QVERIFY(showsEmptyArea());
 
     m_pView->ShowUrl(Path(QStringLiteral("A.htm")));
     QTRY_COMPARE(m_pTabs->Count(), 1);

@@ -26,6 +26,10 @@ CBrowserTabCtrl::CBrowserTabCtrl(IBrowserHost* pHost, QWebEngineProfile* pProfil
 {
     setObjectName(QStringLiteral("browserTabCtrl"));
     setFocusPolicy(Qt::NoFocus);
+    // Without a tab nothing else covers the view: the strip fills itself with the window colour then,
+    // and behind its tabs, so no stale pixels of earlier layouts show through.
+    setBackgroundRole(QPalette::Window);
+    setAutoFillBackground(true);
     connect(m_pTabRow, &QTabBar::currentChanged, this, &CBrowserTabCtrl::onCurrentChanged);
     connect(m_pTabRow, &CBrowserTabRow::closeSelectedRequested, this, [this] {
         if (Count() > 0) {
