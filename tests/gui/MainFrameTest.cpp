@@ -2,6 +2,7 @@
 
 #include <deque>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStandardPaths>
@@ -605,13 +606,23 @@ void MainFrameTest::pagesShowInTheBrowserAndSteppingWalksThem()
     frame.OnCommand(cmd::ID_BROWSE_PREV_PAGE);
     QTRY_COMPARE(frame.GetAddressText(), strA1);
 
-    // An address typed into the box is shown, kept in the box's list, and selects its page.
+    // An address typed into the box is shown, kept in the box's list, and selects its page. The key goes
+    // where the keyboard sends it: to the widget with the focus, which is the box, not its line edit.
+    frame.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
     frame.AddressBox()->setFocus();
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr);
     frame.AddressBox()->lineEdit()->setText(strB1);
-    QTest::keyClick(frame.AddressBox()->lineEdit(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_COMPARE(bar->GetSelection(), project(1)->child(0));
     QCOMPARE(frame.AddressBox()->count(), 1);
     QCOMPARE(frame.AddressBox()->itemText(0), strB1);
+
+    // A Return that reaches the line edit itself counts once too.
+    frame.AddressBox()->lineEdit()->setText(strA2);
+    QTest::keyClick(frame.AddressBox()->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(bar->GetSelection(), project(0)->child(1));
+    QCOMPARE(frame.AddressBox()->count(), 2);
 }
 
 void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()

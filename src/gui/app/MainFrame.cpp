@@ -336,8 +336,8 @@ void CMainFrame::createToolBars()
     m_wndAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_wndAddress->setMaxVisibleItems(8);
     m_wndAddressBar->addWidget(m_wndAddress);
-    // Enter is taken in eventFilter: the line edit passes Return on to its combo box, which hands it back
-    // to the line edit, so its returnPressed comes twice for one key press.
+    // Enter is taken in eventFilter: the line edit's returnPressed would come twice for a Return sent to the
+    // line edit (it passes the key on to the box, which hands it back).
     addToolBar(Qt::TopToolBarArea, m_wndAddressBar);
 
     m_wndProjectToolBar = new CToolBarEx(QStringLiteral("工程"), this);
@@ -378,7 +378,10 @@ void CMainFrame::createBars()
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && m_wndAddress && watched == m_wndAddress->lineEdit()) {
+    // The keyboard's Return reaches the box itself, which has the focus and hands the key to its line edit
+    // directly (past any filter); one sent to the line edit comes here first. Either counts once.
+    if (event->type() == QEvent::KeyPress && m_wndAddress &&
+        (watched == m_wndAddress || watched == m_wndAddress->lineEdit())) {
         const int nKey = static_cast<QKeyEvent*>(event)->key();
         if (nKey == Qt::Key_Return || nKey == Qt::Key_Enter) {
             onAddressEntered();
