@@ -11,6 +11,7 @@
 #include "download/DownloadMessages.h"
 #include "download/DownloadTask.h"
 #include "download/DownloadWorker.h"
+#include "download/UrlSequence.h"
 #include "platform/Files.h"
 #include "project/ProjectFileAppend.h"
 
@@ -278,6 +279,18 @@ int RunGet(const CliArgs& args)
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     watchInterrupts(signals);
+
+    if (options.task.m_nMode == 0) {
+        // The job itself only reports an empty summary for a pair it cannot expand; say why.
+        CUrlSequence sequence;
+        sequence.SetRange(options.task.m_strFirstUrl, options.task.m_strLastUrl);
+        std::vector<std::string> urls;
+        std::vector<std::string> names;
+        std::string strExt;
+        if (sequence.Expand(urls, names, 0, strExt) != 0) {
+            std::fprintf(stderr, "trawlix-cli get: %s\n", SeriesRefusalText(sequence).c_str());
+        }
+    }
 
     std::printf("-----------Start download webpage-----------------\n");
     std::fflush(stdout);

@@ -255,7 +255,9 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     }
     makeFileNamesSafe(list);
 
-    const std::string saveFolder = task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder;
+    // Page records carry full paths, so they still name the files from any other current folder.
+    const std::string saveFolder =
+        files::AbsolutePath(task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder);
     const std::string projectFolder = files::Join(saveFolder, projectFolderName(task.m_strProjectName)) + "/";
     const std::string projectKey = std::to_string(task.m_hProjectItem);
     const int nTotal = static_cast<int>(list.urls.size());
@@ -318,7 +320,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     }
 
     const std::string summary = task.m_strProjectName + "\t" + std::to_string(nSaved) + "\t" + std::to_string(nFailed) +
-                                "\t" + files::Join(saveFolder, task.m_strProjectName);
+                                "\t" + files::Join(saveFolder, projectFolderName(task.m_strProjectName));
     notify(WM_DOWNLOAD_FINISHED, summary, 0);
     return 0;
 }
