@@ -32,7 +32,8 @@ const char kUsage[] =
     "  --project-file FILE  add the saved pages to the project NAME in this project file\n"
     "\n"
     "Ctrl-C stops after the page being saved; a second Ctrl-C stops at once.\n"
-    "Exit status: 0 all pages saved, 1 a page failed or there was nothing to save, 2 bad arguments.\n";
+    "Exit status: 0 all pages saved, 1 a page failed, the job was stopped or there was nothing to save,\n"
+    "2 bad arguments.\n";
 
 struct GetOptions
 {
@@ -137,7 +138,8 @@ public:
 
     // The saved pages in the order the job reported them, as project records.
     const std::vector<CProjectInfor>& SavedPages() const { return m_saved; }
-    int Failed() const { return m_nFailed; }
+    // Whether every page of the job was saved: none failed and none was left out by a stop.
+    bool AllSaved() const { return m_nFailed == 0 && !m_saved.empty() && static_cast<int>(m_saved.size()) == m_nTotal; }
 
 private:
     void onResult(const std::string& strText, int nCode)
@@ -306,5 +308,5 @@ int RunGet(const CliArgs& args)
                          status.m_strMessage.c_str());
         }
     }
-    return bProjectFileOk && receiver.Failed() == 0 && !receiver.SavedPages().empty() ? 0 : 1;
+    return bProjectFileOk && receiver.AllSaved() ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "AsciiText.h"
 #include "DownloadMessages.h"
 #include "HttpFetcher.h"
 #include "HttpSession.h"
@@ -64,20 +65,6 @@ void cutAtZero(std::string& text)
     }
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // A page that declares itself UTF-8 is relabelled and stored in code page 936, so the saved copy and
 // its label agree; characters that code page lacks become numeric character references.
 void convertUtf8Page(std::string& text)
@@ -89,7 +76,7 @@ void convertUtf8Page(std::string& text)
     }
     size_t pos = lower == std::string::npos ? upper : upper == std::string::npos ? lower : std::max(lower, upper);
     const std::string label = text.substr(pos, 13);
-    if (!equalsNoCase(label, "charset=utf-8")) {
+    if (!ascii::EqualsNoCase(label, "charset=utf-8")) {
         return;
     }
     std::string relabelled;
