@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -82,6 +83,45 @@ void printOutput(const std::string& text)
     std::fflush(stdout);
 }
 
+volatile std::sig_atomic_t g_nInterrupt = 0;
+
+void onInterrupt(int nSignal)
+{
+    g_nInterrupt = nSignal;
+}
+
+// While a build runs, Ctrl-C (or a termination request) lets the compiler end, which a Ctrl-C at a
+// terminal also stops, and the working folder is removed before the command gives up.
+class CInterruptGuard
+{
+public:
+    CInterruptGuard()
+    {
+        struct sigaction action
+        {};
+        action.sa_handler = onInterrupt;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        for (int i = 0; i < kCount; ++i) {
+            sigaction(kSignals[i], &action, &m_previous[i]);
+        }
+    }
+    ~CInterruptGuard()
+    {
+        for (int i = 0; i < kCount; ++i) {
+            sigaction(kSignals[i], &m_previous[i], nullptr);
+        }
+    }
+    CInterruptGuard(const CInterruptGuard&) = delete;
+    CInterruptGuard& operator=(const CInterruptGuard&) = delete;
+
+private:
+    static constexpr int kCount = 3;
+    static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction m_previous[kCount]
+    {};
+};
+
 } // namespace
 
 int RunChm(const CliArgs& args)
@@ -140,8 +180,16 @@ int RunChm(const CliArgs& args)
     params.SetPages(pageFiles, workFolder);
     params.SetTitles(pageTitles);
 
-    ChmBuildResult result = ChmBuildWorker(params, printOutput);
-    DeleteTree(workFolder);
+    ChmBuildResult result;
+    {
+        CInterruptGuard guard;
+        result = ChmBuildWorker(params, printOutput);
+        DeleteTree(workFolder);
+    }
+    if (g_nInterrupt != 0) {
+        std::fprintf(stderr, "trawlix-cli: interrupted\n");
+        return 1;
+    }
 
     if (result.Succeeded()) {
         std::printf("built %s\n", params.m_strChmFile.c_str());

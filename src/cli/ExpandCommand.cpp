@@ -30,6 +30,15 @@ bool parseCount(const std::string& text, int& value)
 
 } // namespace
 
+std::string SeriesRefusalText(const CUrlSequence& sequence)
+{
+    if (sequence.LastRefusal() == CUrlSequence::Refusal::TooLong) {
+        return "series too long: more than " + std::to_string(CUrlSequence::kMaxSeriesLength) + " addresses";
+    }
+    return "not a recognised address series: the addresses must start with http:// or https://\n"
+           "and differ only in one number that is not 0 in both";
+}
+
 int RunExpand(const CliArgs& args)
 {
     std::vector<std::string> addresses;
@@ -66,13 +75,7 @@ int RunExpand(const CliArgs& args)
     std::vector<std::string> urls, names;
     std::string ext;
     if (sequence.Expand(urls, names, addCount, ext) != 0) {
-        if (sequence.LastRefusal() == CUrlSequence::Refusal::TooLong) {
-            std::fprintf(stderr, "trawlix-cli expand: series too long: more than %lld addresses\n",
-                         CUrlSequence::kMaxSeriesLength);
-        } else {
-            std::fprintf(stderr, "trawlix-cli expand: not a recognised address series: the addresses must start with "
-                                 "http:// or https://\nand differ only in one number that is not 0 in both\n");
-        }
+        std::fprintf(stderr, "trawlix-cli expand: %s\n", SeriesRefusalText(sequence).c_str());
         return 1;
     }
     std::printf("%s\n", ext.c_str());

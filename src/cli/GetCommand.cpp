@@ -11,6 +11,7 @@
 #include "download/DownloadMessages.h"
 #include "download/DownloadTask.h"
 #include "download/DownloadWorker.h"
+#include "download/UrlSequence.h"
 #include "platform/Files.h"
 #include "project/ProjectFileAppend.h"
 
@@ -31,7 +32,8 @@ const char kUsage[] =
     "  --project-file FILE  add the saved pages to the project NAME in this project file\n"
     "\n"
     "Ctrl-C stops after the page being saved; a second Ctrl-C stops at once.\n"
-    "Exit status: 0 all pages saved, 1 a page failed or there was nothing to save, 2 bad arguments.\n";
+    "Exit status: 0 all pages saved, 1 a page failed, the job was stopped or there was nothing to save,\n"
+    "2 bad arguments.\n";
 
 struct GetOptions
 {
@@ -136,7 +138,8 @@ public:
 
     // The saved pages in the order the job reported them, as project records.
     const std::vector<CProjectInfor>& SavedPages() const { return m_saved; }
-    int Failed() const { return m_nFailed; }
+    // Whether every page of the job was saved: none failed and none was left out by a stop.
+    bool AllSaved() const { return m_nFailed == 0 && !m_saved.empty() && static_cast<int>(m_saved.size()) == m_nTotal; }
 
 private:
     void onResult(const std::string& strText, int nCode)
@@ -279,6 +282,18 @@ int RunGet(const CliArgs& args)
 
     watchInterrupts(signals);
 
+    if (options.task.m_nMode == 0) {
+        // The job itself only reports an empty summary for a pair it cannot expand; say why.
+        CUrlSequence sequence;
+        sequence.SetRange(options.task.m_strFirstUrl, options.task.m_strLastUrl);
+        std::vector<std::string> urls;
+        std::vector<std::string> names;
+        std::string strExt;
+        if (sequence.Expand(urls, names, 0, strExt) != 0) {
+            std::fprintf(stderr, "trawlix-cli get: %s\n", SeriesRefusalText(sequence).c_str());
+        }
+    }
+
     std::printf("-----------Start download webpage-----------------\n");
     std::fflush(stdout);
     DownloadWorker(&options.task, &g_bCancel);
@@ -293,5 +308,5 @@ int RunGet(const CliArgs& args)
                          status.m_strMessage.c_str());
         }
     }
-    return bProjectFileOk && receiver.Failed() == 0 && !receiver.SavedPages().empty() ? 0 : 1;
+    return bProjectFileOk && receiver.AllSaved() ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -191,6 +192,25 @@ TEST(ChmWriter, ProjectWithoutPagesAndFilesThatCannotBeWritten)
     EXPECT_EQ(nError, ENOENT);
 }
 
+// A page record may name a folder or nothing at all: such a page is skipped, never read as a file.
+TEST(ChmWriter, PagesThatAreNoFilesAreSkipped)
+{
+    TempFolder temp;
+    writeFile(temp.file("site/dir.htm/inner.txt"), "x");
+    ChmBuildParams params;
+    params.SetPages({temp.file("site/dir.htm"), temp.file("site/missing.htm"), ""}, temp.file("work"));
+    ASSERT_TRUE(files::CreateFolder(temp.file("work")));
+
+    CopyPages(params);
+
+    EXPECT_FALSE(files::Exists(temp.file("work/dir.htm")));
+    EXPECT_FALSE(files::Exists(temp.file("work/missing.htm")));
+    std::string data;
+    std::string why;
+    EXPECT_FALSE(files::ReadFile(temp.file("site/dir.htm"), data, &why));
+    EXPECT_NE(why.find("folder"), std::string::npos) << why;
+}
+
 TEST(ChmWriter, PathHelpers)
 {
     struct Case
@@ -210,6 +230,8 @@ TEST(ChmWriter, PathHelpers)
         EXPECT_EQ(ResourceFolderOf(c.path), c.resources);
     }
     EXPECT_EQ(ChmFilePath("/out", "book.chm"), "/out/book.chm.chm");
+    // The compiler runs in the working folder, so the book's path never stays relative.
+    EXPECT_EQ(ChmFilePath("out", "b"), std::filesystem::current_path().string() + "/out/b.chm");
 
     TempFolder temp;
     std::vector<std::string> list;

@@ -1,6 +1,7 @@
 #include "download/DownloadWorker.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -301,6 +302,28 @@ TEST_F(DownloadWorkerTest, EmptySaveFolderMeansTheDocumentsFolder)
 
     EXPECT_TRUE(files::Exists(documents.path() + "/小说/00.htm"));
     EXPECT_EQ(recorder.Events().back().strText, "小说\t1\t0\t" + documents.path() + "/小说");
+}
+
+// The page record and the summary name the files where they really are: a relative save folder is
+// taken from the current folder, and a project name that is no folder name is made into one.
+TEST_F(DownloadWorkerTest, RecordsAndSummaryNameTheRealFolders)
+{
+    server.Route("/one.htm", TestHttpResponse::Html("page"));
+    task.m_strFirstUrl = server.Url("/one.htm");
+    const std::string previous = std::filesystem::current_path().string();
+    std::filesystem::current_path(folder.path());
+    task.m_strSaveFolder = "out";
+    task.m_strProjectName = "a/b";
+
+    DownloadWorker(&task);
+    std::filesystem::current_path(previous);
+
+    const std::string project = folder.path() + "/out/a_b";
+    auto events = recorder.Events();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[1].strText.substr(0, events[1].strText.find('\t')), project + "/00.htm");
+    EXPECT_EQ(events[2].strText, "a/b\t1\t0\t" + project);
+    EXPECT_TRUE(files::Exists(project + "/00.htm"));
 }
 
 TEST_F(DownloadWorkerTest, OtherModesEndSilently)

@@ -70,13 +70,15 @@ TEST_F(GetCommandTest, ExitStatusTellsFailuresAndBadArguments)
     {
         std::vector<std::string> args;
         int nExit;
+        const char* pErr = "";
     };
     const Case cases[] = {
         {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--folder", folder.path()}, 0},
         {{"get", "--from", server.Url("/missing.htm"), "--project", "p", "--folder", folder.path()}, 1},
         {{"get", "--from", server.Url("/a.htm"), "--to", server.Url("/b.htm"), "--project", "p", "--folder",
           folder.path()},
-         1}, // not a series: nothing to save
+         1,
+         "not a recognised address series"}, // nothing to save, and the user is told why
         {{"get", "--from", server.Url("/ok.htm"), "--folder", folder.path()}, 2},
         {{"get", "--project", "p"}, 2},
         {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--add-count", "x"}, 2},
@@ -85,6 +87,7 @@ TEST_F(GetCommandTest, ExitStatusTellsFailuresAndBadArguments)
     for (const auto& c : cases) {
         ProcessResult run = RunCli(c.args);
         EXPECT_EQ(run.nExitCode, c.nExit) << c.args[1] << " " << c.args[2] << "\n" << run.strErr;
+        EXPECT_NE(run.strErr.find(c.pErr), std::string::npos) << run.strErr;
         if (c.nExit == 2) {
             EXPECT_NE(run.strErr.find("usage:"), std::string::npos);
         }

@@ -17,5 +17,6 @@ void ChmBuildParams::SetTitles(const std::vector<std::string>& pageTitles)
 
 std::string ChmFilePath(const std::string& folder, const std::string& name)
 {
-    return files::Join(folder, name) + ".chm";
+    // The compiler runs in the working folder: a relative path would put the book there.
+    return files::Join(files::AbsolutePath(folder), name) + ".chm";
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "AsciiText.h"
 #include "DownloadMessages.h"
 #include "HttpFetcher.h"
 #include "HttpSession.h"
@@ -64,20 +65,6 @@ void cutAtZero(std::string& text)
     }
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // A page that declares itself UTF-8 is relabelled and stored in code page 936, so the saved copy and
 // its label agree; characters that code page lacks become numeric character references.
 void convertUtf8Page(std::string& text)
@@ -89,7 +76,7 @@ void convertUtf8Page(std::string& text)
     }
     size_t pos = lower == std::string::npos ? upper : upper == std::string::npos ? lower : std::max(lower, upper);
     const std::string label = text.substr(pos, 13);
-    if (!equalsNoCase(label, "charset=utf-8")) {
+    if (!ascii::EqualsNoCase(label, "charset=utf-8")) {
         return;
     }
     std::string relabelled;
@@ -255,7 +242,9 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     }
     makeFileNamesSafe(list);
 
-    const std::string saveFolder = task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder;
+    // Page records carry full paths, so they still name the files from any other current folder.
+    const std::string saveFolder =
+        files::AbsolutePath(task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder);
     const std::string projectFolder = files::Join(saveFolder, projectFolderName(task.m_strProjectName)) + "/";
     const std::string projectKey = std::to_string(task.m_hProjectItem);
     const int nTotal = static_cast<int>(list.urls.size());
@@ -318,7 +307,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     }
 
     const std::string summary = task.m_strProjectName + "\t" + std::to_string(nSaved) + "\t" + std::to_string(nFailed) +
-                                "\t" + files::Join(saveFolder, task.m_strProjectName);
+                                "\t" + files::Join(saveFolder, projectFolderName(task.m_strProjectName));
     notify(WM_DOWNLOAD_FINISHED, summary, 0);
     return 0;
 }

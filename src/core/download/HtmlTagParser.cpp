@@ -8,17 +8,14 @@
 #include <emmintrin.h>
 #endif
 
+#include "download/AsciiText.h"
+
 namespace
 {
 
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-char ToLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // The characters that end a tag name: ">", blank, carriage return, line feed.
@@ -63,7 +60,7 @@ void Clean(const char* pBegin, const char* pEnd, bool bLower, std::string& out)
     out.assign(pBegin, pEnd);
     if (bLower) {
         for (char& c : out) {
-            c = c == '"' ? ' ' : ToLower(c);
+            c = c == '"' ? ' ' : ascii::ToLower(c);
         }
     } else if (std::memchr(out.data(), '"', out.size()) != nullptr) {
         std::replace(out.begin(), out.end(), '"', ' ');
@@ -129,7 +126,7 @@ void CHtmlTagParser::Parse(const char* pText, std::size_t nLength)
         }
         m_strTag.resize(static_cast<std::size_t>(nameEnd - nameBegin));
         for (std::size_t k = 0; k < m_strTag.size(); ++k) {
-            m_strTag[k] = ToLower(nameBegin[k]);
+            m_strTag[k] = ascii::ToLower(nameBegin[k]);
         }
         if (!m_attrs.empty()) {
             // Keep the value buffers of the last tag's attributes for the next one.

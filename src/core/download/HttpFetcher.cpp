@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "AsciiText.h"
 #include "HttpSession.h"
 
 namespace
@@ -9,16 +10,6 @@ namespace
 
 // Body bytes of a non-200 answer that are read (and dropped) so the connection can serve the next request.
 constexpr size_t kMaxSkippedBody = 64 * 1024;
-
-bool StartsWithNoCase(const std::string& s, const char* pPrefix)
-{
-    for (size_t i = 0; pPrefix[i]; ++i) {
-        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) != pPrefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string UrlPart(CURLU* pUrl, CURLUPart part)
 {
@@ -153,7 +144,7 @@ int CHttpFetcher::FetchOnce(std::string& strUrl, std::string& body, size_t& nLen
     m_strLastError.clear();
 
     // The address keeps its letter case; only the scheme test ignores it.
-    if (!StartsWithNoCase(strUrl, "http://") && !StartsWithNoCase(strUrl, "https://")) {
+    if (!ascii::StartsWithNoCase(strUrl, "http://") && !ascii::StartsWithNoCase(strUrl, "https://")) {
         strUrl = "http://" + strUrl;
     }
     const std::string strRequest = CHttpSession::RequestAddress(strUrl);

@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "download/AsciiText.h"
 #include "download/ResourceDownload.h"
 #include "download/Url.h"
 #include "platform/Files.h"
@@ -64,20 +65,6 @@ TagKind KindOf(const std::string& tag)
     }
 }
 
-char ToLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string ToLower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        c = ToLower(c);
-    }
-    return out;
-}
-
 bool Followable(std::string_view address)
 {
     static constexpr std::array<std::string_view, 13> kExtensions = {
@@ -105,23 +92,10 @@ bool Followable(std::string_view address)
         return false;
     }
     for (std::size_t i = 0; i < ext.size(); ++i) {
-        lower[i] = ToLower(ext[i]);
+        lower[i] = ascii::ToLower(ext[i]);
     }
     std::string_view lowered(lower, ext.size());
     return lowered == ".com" || std::find(kExtensions.begin(), kExtensions.end(), lowered) != kExtensions.end();
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (ToLower(text[i]) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The value of the first attribute with either name; nullptr when there is none.
@@ -138,7 +112,7 @@ const std::string* FirstOf(const std::vector<HtmlAttribute>& attrs, std::string_
 bool TailMatchesNoCase(const char* text, std::string_view needle)
 {
     for (std::size_t k = 0; k < needle.size(); ++k) {
-        if (ToLower(text[k]) != ToLower(needle[k])) {
+        if (ascii::ToLower(text[k]) != ascii::ToLower(needle[k])) {
             return false;
         }
     }
@@ -246,7 +220,7 @@ void CPageScanner::SetBaseUrl(const std::string& strUrl)
         m_resolver = url::Resolver();
         return;
     }
-    std::string base = ToLower(parts.scheme) + "://" + parts.host;
+    std::string base = ascii::ToLower(parts.scheme) + "://" + parts.host;
     if (!parts.port.empty()) {
         base += ":" + parts.port;
     }
@@ -312,8 +286,8 @@ int CPageScanner::OnTag(const std::string& strTag, std::size_t nPos, const std::
         if (value == nullptr || !Followable(*value) || value->find('#') != std::string::npos) {
             break;
         }
-        if (StartsWithNoCase(*value, "mailto:")) {
-            m_resources.push_back(ToLower(*value));
+        if (ascii::StartsWithNoCase(*value, "mailto:")) {
+            m_resources.push_back(ascii::ToLower(*value));
             break;
         }
         if (auto absolute = m_resolver.Resolve(*value)) {
@@ -349,7 +323,7 @@ std::ptrdiff_t CPageScanner::FindNoCase(std::string_view text, std::string_view 
     const char* data = text.data();
     const std::size_t end = text.size() - needle.size() + 1; // candidates lie below this
     const std::string_view rest = needle.substr(1);
-    const char lower = ToLower(needle[0]);
+    const char lower = ascii::ToLower(needle[0]);
     std::size_t i = start;
 
     if (lower < 'a' || lower > 'z') {

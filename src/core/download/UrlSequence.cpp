@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "download/AsciiText.h"
+
 namespace
 {
 
@@ -30,27 +32,10 @@ std::string Trim(const std::string& s)
     return s.substr(begin, end - begin);
 }
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    if (s.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = s[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Only web addresses are expanded; a secure one counts like a plain one.
 bool IsWebAddress(std::string_view s)
 {
-    return StartsWithNoCase(s, "http://") || StartsWithNoCase(s, "https://");
+    return ascii::StartsWithNoCase(s, "http://") || ascii::StartsWithNoCase(s, "https://");
 }
 
 // Where the number of one address of the pair sits: [start, end], empty when end < start.

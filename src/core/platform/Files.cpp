@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -46,23 +47,45 @@ bool IsFolder(const std::string& path)
 
 bool ReadFile(const std::string& path, std::string& data, std::string* why)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    auto fail = [&](const std::string& text) {
         if (why) {
-            *why = "cannot open " + path + ": " + std::strerror(errno);
+            *why = text;
         }
         return false;
+    };
+    // Bytes are read as they come, never by a size the file claims: a folder or a special file
+    // can report any size at all.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return fail("cannot open " + path + ": " + std::strerror(errno));
     }
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    data.assign(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0 && !in.read(data.data(), size)) {
-        if (why) {
-            *why = "cannot read " + path;
+    struct stat st
+    {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return fail("cannot open " + path + ": it is a folder");
+    }
+    data.clear();
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        data.reserve(static_cast<size_t>(st.st_size));
+    }
+    char chunk[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        return false;
+        if (n < 0) {
+            const std::string text = "cannot read " + path + ": " + std::strerror(errno);
+            ::close(fd);
+            return fail(text);
+        }
+        if (n == 0) {
+            break;
+        }
+        data.append(chunk, static_cast<size_t>(n));
     }
+    ::close(fd);
     return true;
 }
 
@@ -91,6 +114,16 @@ bool RemoveTree(const std::string& path)
     std::error_code ec;
     fs::remove_all(fs::u8path(path), ec);
     return !Exists(path);
+}
+
+std::string AbsolutePath(const std::string& path)
+{
+    if (path.empty() || path[0] == '/') {
+        return path;
+    }
+    std::error_code ec;
+    fs::path absolute = fs::absolute(fs::u8path(path), ec);
+    return ec ? path : absolute.lexically_normal().string();
 }
 
 std::string Join(const std::string& folder, const std::string& name)

@@ -20,6 +20,9 @@ bool WriteFile(const std::string& path, std::string_view data, std::string* why 
 // Removes a folder with everything in it; true when nothing is left.
 bool RemoveTree(const std::string& path);
 
+// path made absolute against the current folder ("out/p" → "/home/u/out/p"); an absolute or empty path
+// comes back as it is.
+std::string AbsolutePath(const std::string& path);
 // "a/b" + "c" → "a/b/c" (one separator, whatever the left side ends with).
 std::string Join(const std::string& folder, const std::string& name);
 // Text after the last "/" (the whole path when it has none).
