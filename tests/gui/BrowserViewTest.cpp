@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
@@ -133,6 +134,7 @@ private slots:
     void tabMenuClosesTabUnderPoint();
     void doubleClickClosesSelectedTab();
     void dragMovesTabWithItsBrowser();
+    void keyboardFocusFollowsThePageInView();
 
     void textSizeChangesSelectedTabOnly();
     void backAndForwardFollowSelectedTab();
@@ -460,6 +462,28 @@ void BrowserViewTest::doubleClickClosesSelectedTab()
     QTest::mouseDClick(pRow, Qt::LeftButton, {}, pRow->tabRect(1).center());
     QCOMPARE(TabTexts(m_pTabs), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
     QCOMPARE(m_pTabs->CurrentIndex(), 1);
+}
+
+void BrowserViewTest::keyboardFocusFollowsThePageInView()
+{
+    const auto hasFocus = [](const CMyWB* pBrowser) {
+        const QWidget* pFocus = QApplication::focusWidget();
+        return pBrowser && pFocus && (pFocus == pBrowser || pBrowser->isAncestorOf(pFocus));
+    };
+    OpenTabs({QStringLiteral("A")});
+    m_pView->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pView.get()));
+    m_pTabs->BrowserAt(0)->setFocus();
+    QTRY_VERIFY(hasFocus(m_pTabs->BrowserAt(0)));
+
+    // A page that goes out of view hands the focus to the page that comes into view, whether a new tab
+    // opens or the user picks another tab.
+    OpenTabs({QStringLiteral("B")});
+    QTRY_VERIFY(hasFocus(m_pTabs->BrowserAt(1)));
+    CBrowserTabRow* pRow = m_pTabs->TabRow();
+    QTest::mouseClick(pRow, Qt::LeftButton, {}, pRow->tabRect(0).center());
+    QCOMPARE(m_pTabs->CurrentIndex(), 0);
+    QTRY_VERIFY(hasFocus(m_pTabs->BrowserAt(0)));
 }
 
 void BrowserViewTest::dragMovesTabWithItsBrowser()

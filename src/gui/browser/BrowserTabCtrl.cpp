@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QMenu>
 #include <QResizeEvent>
@@ -304,15 +305,28 @@ void CBrowserTabCtrl::resizeEvent(QResizeEvent* pEvent)
 
 void CBrowserTabCtrl::ShowOnlyCurrent()
 {
+    CMyWB* pCurrent = CurrentBrowser();
+    if (pCurrent) {
+        pCurrent->setVisible(true);
+        pCurrent->NotifyAddress(0);
+        pCurrent->PushProgress();
+    }
     for (const BrowserNode& node : m_nodes) {
-        if (node.nKey == m_nCurrentKey) {
-            node.pBrowser->setVisible(true);
-            node.pBrowser->NotifyAddress(0);
-            node.pBrowser->PushProgress();
-        } else {
-            node.pBrowser->setVisible(false);
+        if (node.pBrowser.get() != pCurrent) {
+            HideBrowser(node.pBrowser.get(), pCurrent);
         }
     }
+}
+
+void CBrowserTabCtrl::HideBrowser(CMyWB* pBrowser, CMyWB* pShown)
+{
+    // Hiding the page that has the keyboard focus would pass the focus on to whatever widget comes next
+    // in the window (a toolbar button); it goes to the page now in view instead.
+    QWidget* pFocus = QApplication::focusWidget();
+    if (pShown && pFocus && (pFocus == pBrowser || pBrowser->isAncestorOf(pFocus))) {
+        pShown->setFocus(Qt::OtherFocusReason);
+    }
+    pBrowser->setVisible(false);
 }
 
 void CBrowserTabCtrl::RenumberTabs()
@@ -329,12 +343,16 @@ void CBrowserTabCtrl::onCurrentChanged(int nIndex)
     if (m_bUpdating || nIndex < 0) {
         return;
     }
-    if (CMyWB* pOld = CurrentBrowser()) {
-        pOld->setVisible(false);
-    }
+    CMyWB* pOld = CurrentBrowser();
     m_nCurrentKey = KeyAt(nIndex);
-    if (CMyWB* pNew = CurrentBrowser()) {
+    CMyWB* pNew = CurrentBrowser();
+    if (pNew) {
         pNew->setVisible(true);
+    }
+    if (pOld && pOld != pNew) {
+        HideBrowser(pOld, pNew);
+    }
+    if (pNew) {
         pNew->NotifyAddress(0);
         pNew->PushProgress();
     }

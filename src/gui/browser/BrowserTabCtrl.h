@@ -74,6 +74,7 @@ protected:
 
 private:
     void ShowOnlyCurrent();
+    void HideBrowser(CMyWB* pBrowser, CMyWB* pShown);
     void RenumberTabs();
     int RemoveBrowser(int nKey, int nIndex);
     void onCurrentChanged(int nIndex);
