@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "download/DownloadLog.h"
 #include "download/DownloadMessages.h"
 #include "download/DownloadTask.h"
 #include "download/DownloadWorker.h"
@@ -109,30 +110,38 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
     return true;
 }
 
-std::vector<std::string> splitTabs(const std::string& text)
-{
-    std::vector<std::string> fields;
-    size_t from = 0;
-    for (size_t tab = text.find('\t'); tab != std::string::npos; tab = text.find('\t', from)) {
-        fields.push_back(text.substr(from, tab - from));
-        from = tab + 1;
-    }
-    fields.push_back(text.substr(from));
-    return fields;
-}
-
 // Prints what the desktop program's message window would show, and a progress bar on a terminal.
 class CConsoleReceiver final : public IDownloadNotify
 {
 public:
     void OnDownloadMessage(unsigned nMessage, const std::string& strText, int nCode) override
     {
-        if (nMessage == WM_DOWNLOAD_BEGIN) {
-            line("DownLoad file from : " + strText);
-        } else if (nMessage == WM_DOWNLOAD_RESULT) {
-            onResult(strText, nCode);
-        } else if (nMessage == WM_DOWNLOAD_FINISHED) {
+        if (nMessage == WM_DOWNLOAD_FINISHED) {
             onFinished(strText);
+            return;
+        }
+        if (nMessage == WM_DOWNLOAD_RESULT && nCode == DR_PAGE_SAVED) {
+            const std::vector<std::string> fields = SplitFields(strText);
+            if (fields.size() == 6) {
+                CProjectInfor page;
+                page.m_strTitle = fields[3];
+                page.m_strLocalFile = fields[0];
+                page.m_strUrl = fields[1];
+                m_saved.push_back(page);
+            }
+        } else if (nMessage == WM_DOWNLOAD_RESULT && nCode == DR_PAGE_FAILED) {
+            ++m_nFailed;
+        }
+        const std::string strLine = DownloadLogLine(nMessage, strText, nCode);
+        if (!strLine.empty()) {
+            line(strLine);
+        }
+        int n = 0;
+        int nTotal = 0;
+        if (nMessage == WM_DOWNLOAD_RESULT && DownloadProgressOf(strText, nCode, n, nTotal)) {
+            m_nDone = n;
+            m_nTotal = nTotal;
+            drawProgress();
         }
     }
 
@@ -142,47 +151,11 @@ public:
     bool AllSaved() const { return m_nFailed == 0 && !m_saved.empty() && static_cast<int>(m_saved.size()) == m_nTotal; }
 
 private:
-    void onResult(const std::string& strText, int nCode)
-    {
-        std::vector<std::string> fields = splitTabs(strText);
-        switch (nCode) {
-        case DR_PAGE_SAVED:
-            if (fields.size() == 6) {
-                CProjectInfor page;
-                page.m_strTitle = fields[3];
-                page.m_strLocalFile = fields[0];
-                page.m_strUrl = fields[1];
-                m_saved.push_back(page);
-                line("........." + fields[1] + " .......... ok ");
-                progress(fields[4], fields[5]);
-            }
-            break;
-        case DR_RESOURCE_DONE:
-            line("     " + strText + "   ok");
-            break;
-        case DR_RESOURCE_FAILED:
-            line("     " + strText + "   failed");
-            break;
-        case DR_PAGE_FAILED:
-            ++m_nFailed;
-            line("download file faild !");
-            if (fields.size() == 2) {
-                progress(fields[0], fields[1]);
-            }
-            break;
-        default:
-            break;
-        }
-    }
-
     void onFinished(const std::string& strText)
     {
         clearProgress();
-        std::vector<std::string> fields = splitTabs(strText);
-        fields.resize(4);
-        const char* labels[] = {"工程名:", "下载网页成功:", "下载网页失败:", "网页保存路径:"};
-        for (int i = 0; i < 4; ++i) {
-            std::printf("%s\n         %s\n", labels[i], fields[i].c_str());
+        for (const auto& strLine : DownloadReportLines(strText)) {
+            std::printf("%s\n", strLine.c_str());
         }
         std::fflush(stdout);
     }
@@ -192,13 +165,6 @@ private:
         clearProgress();
         std::printf("%s\n", text.c_str());
         std::fflush(stdout);
-        drawProgress();
-    }
-
-    void progress(const std::string& strN, const std::string& strTotal)
-    {
-        m_nDone = std::atoi(strN.c_str());
-        m_nTotal = std::atoi(strTotal.c_str());
         drawProgress();
     }
 

@@ -1,5 +1,7 @@
 #include "app/MainFrame.h"
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -21,6 +23,7 @@
 #include "app/Text.h"
 #include "browser/BrowserCommands.h"
 #include "browser/TrawlixView.h"
+#include "download/DownloadLog.h"
 #include "download/DownloadWorker.h"
 #include "download/PageScanner.h"
 #include "platform/CodePage.h"
@@ -120,16 +123,6 @@ QString fileStatusText(ProjectFileStatus::Code code, bool bWriting, std::uint64_
         break;
     }
     return {};
-}
-
-// A percentage of n pages out of total, cut toward zero; 0 when the numbers make no sense.
-int percentOf(const QString& strN, const QString& strTotal)
-{
-    const int nTotal = strTotal.trimmed().toInt();
-    if (nTotal <= 0) {
-        return 0;
-    }
-    return static_cast<int>(static_cast<double>(strN.trimmed().toInt()) / nTotal * 100.0);
 }
 
 // The title of a local page; "Untitled" when it has none.
@@ -1022,9 +1015,8 @@ void CMainFrame::shutdownJobs()
     m_endingJobs.clear();
 }
 
-void CMainFrame::setDownloadProgress(const QString& strN, const QString& strTotal)
+void CMainFrame::setDownloadProgress(int nPercent)
 {
-    const int nPercent = percentOf(strN, strTotal);
     m_wndStatusBar->SetDownloadProgress(nPercent);
     if (nPercent == 100) {
         m_wndStatusBar->SetDownloadProgress(0);
@@ -1033,34 +1025,26 @@ void CMainFrame::setDownloadProgress(const QString& strN, const QString& strTota
 
 void CMainFrame::OnDownloadMessage(unsigned nMessage, const std::string& strText, int nCode)
 {
-    const QString strMessage = toQ(strText);
-    switch (nMessage) {
-    case WM_DOWNLOAD_BEGIN:
-        m_wndMessageBar->AppendLine(QStringLiteral("DownLoad file from : %1").arg(strMessage));
-        break;
-    case WM_DOWNLOAD_RESULT:
-        if (nCode == DR_PAGE_SAVED) {
-            // page file, address, project key, title, n, total
-            const QStringList fields = strMessage.split(QLatin1Char('\t'));
-            if (fields.size() < 6) {
-                break;
-            }
-            const std::uintptr_t key = static_cast<std::uintptr_t>(fields.at(2).toULongLong());
+    if (nMessage == WM_DOWNLOAD_RESULT && nCode == DR_PAGE_SAVED) {
+        // page file, address, project key, title, n, total
+        const std::vector<std::string> fields = SplitFields(strText);
+        if (fields.size() == 6) {
+            const std::uintptr_t key = std::strtoull(fields[2].c_str(), nullptr, 10);
             if (QTreeWidgetItem* project = m_wndProjectBar->ProjectByKey(key)) {
-                m_wndProjectBar->AddPage(project, fields.at(3), fields.at(0), fields.at(1), false);
+                m_wndProjectBar->AddPage(project, toQ(fields[3]), toQ(fields[0]), toQ(fields[1]), false);
             }
-            m_wndMessageBar->AppendLine(QStringLiteral(".........%1 .......... ok ").arg(fields.at(1)));
-            setDownloadProgress(fields.at(4), fields.at(5));
-        } else if (nCode == DR_RESOURCE_DONE) {
-            m_wndMessageBar->AppendLine(QStringLiteral("     ") + strMessage + QStringLiteral("   ok"));
-        } else if (nCode == DR_RESOURCE_FAILED) {
-            m_wndMessageBar->AppendLine(QStringLiteral("     ") + strMessage + QStringLiteral("   failed"));
-        } else if (nCode == DR_PAGE_FAILED) {
-            m_wndMessageBar->AppendLine(QStringLiteral("download file faild !"));
-            const QStringList fields = strMessage.split(QLatin1Char('\t'));
-            setDownloadProgress(fields.value(0), fields.value(1));
         }
-        break;
+    }
+    const std::string strLine = DownloadLogLine(nMessage, strText, nCode);
+    if (!strLine.empty()) {
+        m_wndMessageBar->AppendLine(toQ(strLine));
+    }
+    int n = 0;
+    int nTotal = 0;
+    if (nMessage == WM_DOWNLOAD_RESULT && DownloadProgressOf(strText, nCode, n, nTotal)) {
+        setDownloadProgress(DownloadPercent(n, nTotal));
+    }
+    switch (nMessage) {
     case WM_PROJECT_MODIFIED:
         m_pDoc->MarkModified();
         break;
@@ -1068,7 +1052,7 @@ void CMainFrame::OnDownloadMessage(unsigned nMessage, const std::string& strText
         m_pDoc->MarkModified();
         m_wndStatusBar->SetDownloadProgress(0);
         CDownloadReportDlg dialog(this);
-        dialog.m_strSummary = strMessage;
+        dialog.m_strSummary = toQ(strText);
         m_prompts.execDialog(dialog);
         break;
     }
@@ -1085,8 +1069,6 @@ QString localPageTitle(const std::string& strBytes)
     CPageScanner scanner;
     scanner.Reset();
     scanner.Parse(strBytes.data(), strBytes.size());
-    const std::string& strTitle = scanner.Title();
-    // Saved pages are in code page 936 (GB18030 reads it); pages from elsewhere are mostly UTF-8.
-    return toQ(codepage::IsValidUtf8(strTitle) ? strTitle : codepage::Gb18030ToUtf8(strTitle));
+    return toQ(codepage::PageTextToUtf8(scanner.Title()));
 }
 } // namespace

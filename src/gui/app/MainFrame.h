@@ -138,7 +138,7 @@ private:
     void onRecordUrl(QString& strUrl);
     void onAbout();
     void onAddressEntered();
-    void setDownloadProgress(const QString& strN, const QString& strTotal);
+    void setDownloadProgress(int nPercent);
 
     CTrawlixDoc* m_pDoc;
     int m_nProgress = 0;

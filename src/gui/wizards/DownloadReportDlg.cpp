@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/Text.h"
+#include "download/DownloadLog.h"
+
 CDownloadReportDlg::CDownloadReportDlg(QWidget* parent)
     : QDialog(parent)
     , m_pList(new QListWidget(this))
@@ -28,13 +31,11 @@ CDownloadReportDlg::~CDownloadReportDlg() = default;
 
 QStringList CDownloadReportDlg::ReportLines(const QString& strSummary)
 {
-    const QStringList fields = strSummary.split(QLatin1Char('\t'));
-    const auto field = [&fields](int n) { return n < fields.size() ? fields.at(n).trimmed() : QString(); };
-    const QString indent(9, QLatin1Char(' '));
-    return {
-        QStringLiteral("工程名:"),       indent + field(0), QStringLiteral("下载网页成功:"), indent + field(1),
-        QStringLiteral("下载网页失败:"), indent + field(2), QStringLiteral("网页保存路径:"), indent + field(3),
-    };
+    QStringList lines;
+    for (const auto& strLine : DownloadReportLines(fromQ(strSummary))) {
+        lines.append(toQ(strLine));
+    }
+    return lines;
 }
 
 void CDownloadReportDlg::showEvent(QShowEvent* event)
