@@ -16,6 +16,7 @@
 #include "app/MessageEdit.h"
 #include "app/Text.h"
 #include "download/DownloadMessages.h"
+#include "download/DownloadTask.h"
 #include "platform/Files.h"
 #include "project/ProjectBar.h"
 #include "project/ProjectStore.h"
@@ -448,7 +449,7 @@ void MainFrameTest::saveFolderForLaterDownloads()
         localFiles.push_back(fromQ(strPage));
     }
     const std::string strExpected = folder == QStringLiteral("<documents>") ? files::DocumentsFolder() : fromQ(folder);
-    QCOMPARE(CMainFrame::SaveFolderFor(localFiles), strExpected);
+    QCOMPARE(SaveFolderForPages(localFiles), strExpected);
     QVERIFY(!strExpected.empty() && strExpected != "/");
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class IDownloadNotify;
 
@@ -23,3 +24,8 @@ public:
     std::string m_strTopUrl; // mode 1
     int m_bKeepScripts = 1;
 };
+
+// The folder later downloads into a project go to, for a project known only by its saved pages (one
+// opened from a project file, or a new empty one): the folder holding the project's own folder when
+// it has saved pages, else the user's documents folder — never the file-system root.
+std::string SaveFolderForPages(const std::vector<std::string>& localFiles);

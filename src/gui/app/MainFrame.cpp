@@ -650,7 +650,7 @@ void CMainFrame::onNewEmptyProject()
 {
     QTreeWidgetItem* project = addProjectWithTask(CProjectBar::NewProjectName());
     m_wndProjectBar->Tree()->expandItem(m_wndProjectBar->Tree()->Root());
-    m_tasks[m_wndProjectBar->ProjectKey(project)]->m_strSaveFolder = SaveFolderFor({});
+    m_tasks[m_wndProjectBar->ProjectKey(project)]->m_strSaveFolder = SaveFolderForPages({});
 }
 
 void CMainFrame::onOpenProject()
@@ -763,22 +763,6 @@ void CMainFrame::onAbout()
 
 // ---- the project file ---------------------------------------------------------------------------
 
-std::string CMainFrame::SaveFolderFor(const std::vector<std::string>& localFiles)
-{
-    for (const std::string& strFile : localFiles) {
-        if (strFile.empty()) {
-            continue;
-        }
-        // A page lies in its project's folder, which lies in the save folder.
-        const std::string strSave = files::FolderOf(files::FolderOf(strFile));
-        if (!strSave.empty() && strSave != "/") {
-            return strSave;
-        }
-        break;
-    }
-    return files::DocumentsFolder();
-}
-
 void CMainFrame::reportFileError(
     const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset, const QString& strDetail)
 {
@@ -838,7 +822,7 @@ bool CMainFrame::OpenProjectFile(const QString& strGivenPath)
                                      page.m_bBookmark != 0);
             localFiles.push_back(page.m_strLocalFile);
         }
-        m_tasks[m_wndProjectBar->ProjectKey(project)]->m_strSaveFolder = SaveFolderFor(localFiles);
+        m_tasks[m_wndProjectBar->ProjectKey(project)]->m_strSaveFolder = SaveFolderForPages(localFiles);
     }
     m_pDoc->m_strProjectPath = strPath;
     m_pDoc->MarkSaved();

@@ -89,10 +89,6 @@ public:
     // Number of jobs whose thread has not been collected yet (running, or cancelled and ending).
     int JobCount() const;
 
-    // The folder later downloads of a project go to: the folder holding the project's own folder when
-    // it has saved pages, else the user's documents folder.
-    static std::string SaveFolderFor(const std::vector<std::string>& localFiles);
-
     // Brings the window to the front (a second start of the program asks for this).
     void Activate();
 
