@@ -1,12 +1,13 @@
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "Commands.h"
 #include "download/HttpFetcher.h"
 #include "download/PageScanner.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
 
 namespace
 {
@@ -18,31 +19,6 @@ void printUsage(FILE* out)
                       "would follow and the resources it would save, as absolute addresses in page order.\n\n"
                       "  --base URL   the address the page came from; relative references resolve against\n"
                       "               it (without it only absolute addresses are shown)\n");
-}
-
-// The page as a download sees it: no more than the largest body a fetch accepts, ending at its first
-// zero byte.
-bool readPage(const std::string& path, std::string& page)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    page.clear();
-    std::vector<char> chunk(1 << 20);
-    while (page.size() < CHttpFetcher::kMaxBodySize) {
-        std::size_t want = std::min(chunk.size(), CHttpFetcher::kMaxBodySize - page.size());
-        in.read(chunk.data(), static_cast<std::streamsize>(want));
-        if (in.bad()) {
-            return false;
-        }
-        page.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
-        if (!in) {
-            break;
-        }
-    }
-    page.resize(std::min(page.size(), page.find('\0')));
-    return true;
 }
 
 // One entry per line: a line break inside a title would read as another entry.
@@ -83,17 +59,21 @@ int RunScan(const CliArgs& args)
         return 2;
     }
 
+    // The page as a download sees it: no more than the largest body a fetch accepts, ending at its
+    // first zero byte.
     std::string page;
-    if (!readPage(path, page)) {
-        std::fprintf(stderr, "trawlix-cli scan: cannot read %s\n", path.c_str());
+    std::string why;
+    if (!files::ReadFile(path, page, &why, CHttpFetcher::kMaxBodySize)) {
+        std::fprintf(stderr, "trawlix-cli scan: cannot read the page: %s\n", why.c_str());
         return 1;
     }
+    page.resize(std::min(page.size(), page.find('\0')));
     CPageScanner scanner;
     scanner.Reset();
     scanner.SetBaseUrl(base);
     scanner.Parse(page.data(), page.size());
 
-    std::printf("title: %s\n", oneLine(scanner.Title()).c_str());
+    std::printf("title: %s\n", oneLine(codepage::PageTextToUtf8(scanner.Title())).c_str());
     std::printf("links:\n");
     for (const auto& link : scanner.Links()) {
         std::printf("  %s\n", link.c_str());

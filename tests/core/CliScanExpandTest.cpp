@@ -96,6 +96,16 @@ TEST(CliScan, PrintsTitleLinksAndResources)
     EXPECT_EQ(noBase.strOut, "title: Two lines\nlinks:\nresources:\n  mailto:me@host.com\n");
 }
 
+TEST(CliScan, TitleOfAPageSavedInTheChineseCodePageIsReadable)
+{
+    TempFolder temp;
+    // Pages that arrived as UTF-8 are saved in code page 936: 中文 is D6 D0 CE C4 there.
+    ASSERT_TRUE(files::WriteFile(temp.file("saved.htm"), "<title>\xD6\xD0\xCE\xC4</title>"));
+    ProcessResult r = RunCli({"scan", temp.file("saved.htm")});
+    EXPECT_EQ(r.nExitCode, 0) << r.strErr;
+    EXPECT_EQ(r.strOut, "title: 中文\nlinks:\nresources:\n");
+}
+
 TEST(CliScan, FailsOnAnUnreadableFileAndBadArguments)
 {
     TempFolder temp;

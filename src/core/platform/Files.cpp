@@ -1,5 +1,6 @@
 #include "Files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -45,7 +46,14 @@ bool IsFolder(const std::string& path)
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool ReadFile(const std::string& path, std::string& data, std::string* why)
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st
+    {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool ReadFile(const std::string& path, std::string& data, std::string* why, size_t nMaxBytes)
 {
     auto fail = [&](const std::string& text) {
         if (why) {
@@ -67,11 +75,11 @@ bool ReadFile(const std::string& path, std::string& data, std::string* why)
     }
     data.clear();
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
-        data.reserve(static_cast<size_t>(st.st_size));
+        data.reserve(std::min(static_cast<size_t>(st.st_size), nMaxBytes));
     }
     char chunk[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    while (data.size() < nMaxBytes) {
+        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, nMaxBytes - data.size()));
         if (n < 0 && errno == EINTR) {
             continue;
         }

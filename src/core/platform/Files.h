@@ -13,8 +13,13 @@ bool CreateFolder(const std::string& path);
 bool CreateFolders(const std::string& path);
 bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);
-// Reads a whole file; false (with why set to a reason in English) when it cannot.
-bool ReadFile(const std::string& path, std::string& data, std::string* why = nullptr);
+// True for an existing plain file (not a folder, device or pipe).
+bool IsRegularFile(const std::string& path);
+// Reads a whole file, or its first nMaxBytes; false (with why set to a reason in English) when it cannot.
+bool ReadFile(const std::string& path,
+              std::string& data,
+              std::string* why = nullptr,
+              size_t nMaxBytes = static_cast<size_t>(-1));
 // Writes a whole file, replacing it; false with a reason when it cannot be created or written.
 bool WriteFile(const std::string& path, std::string_view data, std::string* why = nullptr);
 // Removes a folder with everything in it; true when nothing is left.

@@ -263,6 +263,9 @@ int CProjectStore::load()
     std::string why;
     if (files::IsFolder(m_strPath)) {
         why = "cannot open " + m_strPath + ": it is a folder";
+    } else if (files::Exists(m_strPath) && !files::IsRegularFile(m_strPath)) {
+        // A device or pipe could go on for ever.
+        why = "cannot open " + m_strPath + ": it is not a plain file";
     }
     if (!why.empty() || !files::ReadFile(m_strPath, data, &why)) {
         m_status = {ProjectFileStatus::Code::CannotOpen, 0, why};
