@@ -163,6 +163,20 @@ int RunChm(const CliArgs& args)
         return 1;
     }
 
+    // Only pages go into a book: a record naming any other file (a crafted project file) stops the build.
+    for (std::size_t i = 0; i < project->m_pages.size(); ++i) {
+        const CProjectInfor& page = project->m_pages[i];
+        if (!MayGoIntoBook(page.m_strLocalFile)) {
+            std::fprintf(stderr,
+                         "trawlix-cli: page %zu \"%s\" of project \"%s\" is not a saved web page: %s\n"
+                         "(a book takes .htm, .html and .shtml files and pages saved beside their .files "
+                         "folder); no book was built\n",
+                         i + 1, TerminalSafe(page.m_strTitle).c_str(), TerminalSafe(project->m_strName).c_str(),
+                         TerminalSafe(page.m_strLocalFile).c_str());
+            return 1;
+        }
+    }
+
     const std::string workFolder = MakeChmWorkFolder();
     if (workFolder.empty()) {
         std::fprintf(stderr, "trawlix-cli: cannot create a working folder for the build\n");

@@ -16,3 +16,7 @@ int RunChm(const CliArgs& args);
 class CUrlSequence;
 // Why the last Expand of sequence refused its pair, for the user.
 std::string SeriesRefusalText(const CUrlSequence& sequence);
+
+// text with control characters written as escapes ("\t", "\x1B"), so a title or address read from a
+// file cannot move the cursor, recolour or retitle the user's terminal.
+std::string TerminalSafe(const std::string& text);

@@ -35,6 +35,10 @@ std::string SeriesRefusalText(const CUrlSequence& sequence)
     if (sequence.LastRefusal() == CUrlSequence::Refusal::TooLong) {
         return "series too long: more than " + std::to_string(CUrlSequence::kMaxSeriesLength) + " addresses";
     }
+    if (sequence.LastRefusal() == CUrlSequence::Refusal::TooLarge) {
+        return "series too long: its addresses would take more than " +
+               std::to_string(CUrlSequence::kMaxSeriesBytes / (1024 * 1024)) + " MiB";
+    }
     return "not a recognised address series: the addresses must start with http:// or https://\n"
            "and differ only in one number that is not 0 in both";
 }

@@ -30,6 +30,7 @@ const char kUsage[] =
     "  --folder DIR         save folder (default: your documents folder)\n"
     "  --strip-scripts      remove script blocks from saved pages\n"
     "  --add-count N        number the page names of a further download into the same project\n"
+    "                       (with --project-file it is found from the project's pages)\n"
     "  --project-file FILE  add the saved pages to the project NAME in this project file\n"
     "\n"
     "Ctrl-C stops after the page being saved; a second Ctrl-C stops at once.\n"
@@ -40,6 +41,7 @@ struct GetOptions
 {
     CDownloadTask task;
     std::string strProjectFile;
+    bool bAddCount = false; // --add-count was given
 };
 
 // Fills options from the arguments; false with a message on stderr when they do not make sense.
@@ -93,6 +95,7 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
         task.m_nAddCount = static_cast<int>(n);
     }
     task.m_nMode = bTop ? 1 : 0;
+    options.bAddCount = bAddCount;
     if (task.m_strProjectName.empty()) {
         std::fprintf(stderr, "trawlix-cli get: --project is required\n");
         return false;
@@ -252,12 +255,14 @@ int RunGet(const CliArgs& args)
         // The job itself only reports an empty summary for a pair it cannot expand; say why.
         CUrlSequence sequence;
         sequence.SetRange(options.task.m_strFirstUrl, options.task.m_strLastUrl);
-        std::vector<std::string> urls;
-        std::vector<std::string> names;
-        std::string strExt;
-        if (sequence.Expand(urls, names, 0, strExt) != 0) {
+        if (sequence.Check() != 0) {
             std::fprintf(stderr, "trawlix-cli get: %s\n", SeriesRefusalText(sequence).c_str());
         }
+    }
+
+    if (!options.strProjectFile.empty() && !options.bAddCount) {
+        // A further job into a project numbers its pages after the earlier ones, so none is overwritten.
+        options.task.m_nAddCount = NextAddCount(options.strProjectFile, options.task.m_strProjectName);
     }
 
     std::printf("-----------Start download webpage-----------------\n");
@@ -270,7 +275,8 @@ int RunGet(const CliArgs& args)
         bProjectFileOk = AppendPagesToProjectFile(options.strProjectFile, options.task.m_strProjectName,
                                                   receiver.SavedPages(), &status);
         if (!bProjectFileOk) {
-            std::fprintf(stderr, "trawlix-cli get: the pages were saved, but the project file was not updated: %s\n",
+            std::fprintf(stderr, "trawlix-cli get: %s, but the project file was not updated: %s\n",
+                         receiver.SavedPages().empty() ? "no page was saved" : "the pages were saved",
                          status.m_strMessage.c_str());
         }
     }

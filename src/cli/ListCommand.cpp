@@ -42,13 +42,14 @@ int RunList(const CliArgs& args)
         std::printf("no projects\n");
     }
     for (const auto& project : projects) {
-        std::printf("project \"%s\": %zu page%s\n", project.m_strName.c_str(), project.m_pages.size(),
+        std::printf("project \"%s\": %zu page%s\n", TerminalSafe(project.m_strName).c_str(), project.m_pages.size(),
                     project.m_pages.size() == 1 ? "" : "s");
         int n = 0;
         for (const auto& page : project.m_pages) {
-            std::printf("  %d. %s%s\n", ++n, page.m_strTitle.c_str(), page.m_bBookmark ? " [bookmark]" : "");
-            std::printf("     file: %s\n", page.m_strLocalFile.c_str());
-            std::printf("     url:  %s\n", page.m_strUrl.c_str());
+            std::printf("  %d. %s%s\n", ++n, TerminalSafe(page.m_strTitle).c_str(),
+                        page.m_bBookmark ? " [bookmark]" : "");
+            std::printf("     file: %s\n", TerminalSafe(page.m_strLocalFile).c_str());
+            std::printf("     url:  %s\n", TerminalSafe(page.m_strUrl).c_str());
         }
     }
     std::fflush(stdout);

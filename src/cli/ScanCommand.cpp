@@ -63,7 +63,11 @@ int RunScan(const CliArgs& args)
     // first zero byte.
     std::string page;
     std::string why;
-    if (!files::ReadFile(path, page, &why, CHttpFetcher::kMaxBodySize)) {
+    if (files::Exists(path) && !files::IsFolder(path) && !files::IsRegularFile(path)) {
+        // A pipe or a device could block or go on for ever.
+        why = path + " is not a plain file";
+    }
+    if (!why.empty() || !files::ReadFile(path, page, &why, CHttpFetcher::kMaxBodySize)) {
         std::fprintf(stderr, "trawlix-cli scan: cannot read the page: %s\n", why.c_str());
         return 1;
     }
@@ -73,14 +77,14 @@ int RunScan(const CliArgs& args)
     scanner.SetBaseUrl(base);
     scanner.Parse(page.data(), page.size());
 
-    std::printf("title: %s\n", oneLine(codepage::PageTextToUtf8(scanner.Title())).c_str());
+    std::printf("title: %s\n", TerminalSafe(oneLine(codepage::PageTextToUtf8(scanner.Title()))).c_str());
     std::printf("links:\n");
     for (const auto& link : scanner.Links()) {
-        std::printf("  %s\n", link.c_str());
+        std::printf("  %s\n", TerminalSafe(link).c_str());
     }
     std::printf("resources:\n");
     for (const auto& resource : scanner.Resources()) {
-        std::printf("  %s\n", resource.c_str());
+        std::printf("  %s\n", TerminalSafe(resource).c_str());
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "Commands.h"
@@ -45,8 +46,14 @@ int main(int argc, char** argv)
         return 0;
     }
     for (const auto& c : kCommands) {
-        if (name == c.name) {
+        if (name != c.name) {
+            continue;
+        }
+        try {
             return c.run(CliArgs(argv + 2, argv + argc));
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "trawlix-cli %s: out of memory\n", c.name);
+            return 1;
         }
     }
     std::fprintf(stderr, "trawlix-cli: unknown command '%s'\n\n", name.c_str());

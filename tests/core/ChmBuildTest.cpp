@@ -349,3 +349,79 @@ TEST(ChmBuild, FailuresAreNotSuccess)
         }
     }
 }
+
+TEST(ChmBuild, AFailedBuildNeverTakesThePlaceOfTheBook)
+{
+    TempFolder temp;
+    writeFile(temp.file("p/a.htm"), "<html><body>a</body></html>");
+    const std::string outFolder = temp.file("out");
+    files::CreateFolder(outFolder);
+    const std::string book = outFolder + "/b.chm";
+    auto build = [&](const std::vector<std::string>& pages) {
+        ChmBuildParams params;
+        params.m_strChmFile = book;
+        params.m_strBookName = "book";
+        params.SetPages(pages, files::MakeUniqueFolder(temp.path(), "work-"));
+        params.SetTitles(std::vector<std::string>(pages.size(), "t"));
+        return ChmBuildWorker(params, {});
+    };
+    auto outFolderEntries = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(outFolder)) {
+            names.push_back(e.path().filename().string());
+        }
+        return names;
+    };
+
+    // A first build that fails (the compiler stops at a missing page) leaves nothing.
+    EXPECT_FALSE(build({temp.file("p/a.htm"), temp.file("p/gone.htm")}).Succeeded());
+    EXPECT_TRUE(outFolderEntries().empty());
+
+    ASSERT_TRUE(build({temp.file("p/a.htm")}).Succeeded());
+    const std::string good = readAll(book);
+    ASSERT_FALSE(good.empty());
+    // A rebuild that fails keeps the good book, and no temporary file beside it.
+    EXPECT_FALSE(build({temp.file("p/a.htm"), temp.file("p/gone.htm")}).Succeeded());
+    EXPECT_EQ(readAll(book), good);
+    EXPECT_EQ(outFolderEntries(), std::vector<std::string>{"b.chm"});
+}
+
+TEST(ChmBuild, OnlySavedPagesGoIntoABook)
+{
+    TempFolder temp;
+    writeFile(temp.file("p/a.htm"), "a");
+    writeFile(temp.file("p/b.SHTML"), "b");
+    writeFile(temp.file("p/c.php"), "c");
+    files::CreateFolder(temp.file("p/c.files"));
+    writeFile(temp.file("p/notes.txt"), "secret");
+    writeFile(temp.file("p/noext"), "secret");
+    files::CreateFolder(temp.file("p/noext.files"));
+    files::CreateFolder(temp.file("p/folder.htm"));
+    struct Case
+    {
+        std::string path;
+        bool bTaken;
+    };
+    const Case cases[] = {
+        {temp.file("p/a.htm"), true},  {temp.file("p/b.SHTML"), true},
+        {temp.file("p/c.php"), true},  {temp.file("p/missing.htm"), true},
+        {"/etc/passwd", false},        {temp.file("p/notes.txt"), false},
+        {temp.file("p/noext"), false}, {temp.file("p/folder.htm"), false},
+        {"/dev/zero", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MayGoIntoBook(c.path), c.bTaken) << c.path;
+    }
+
+    ChmBuildParams params;
+    params.m_strChmFile = temp.file("leak.chm");
+    params.m_strBookName = "book";
+    params.SetPages({temp.file("p/a.htm"), "/etc/passwd"}, files::MakeUniqueFolder(temp.path(), "work-"));
+    params.SetTitles({"a", "crafted"});
+    std::string output;
+    ChmBuildResult result = ChmBuildWorker(params, [&](const std::string& text) { output += text; });
+    EXPECT_EQ(result.m_nRefusedPage, 1);
+    EXPECT_FALSE(result.m_bCompilerStarted);
+    EXPECT_NE(output.find("/etc/passwd"), std::string::npos);
+    EXPECT_FALSE(files::Exists(temp.file("leak.chm")));
+}

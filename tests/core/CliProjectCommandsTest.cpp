@@ -236,3 +236,28 @@ TEST_F(CliChm, Failures)
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(contains(run.out, "--project"));
 }
+
+TEST_F(CliChm, ARecordNamingAnyOtherFileIsRefused)
+{
+    saveProjects(m_strProjectFile, {MakeProject("crafted", {MakePage("pw\x1B[2J", "/etc/passwd", "http://h/")})});
+    CliRun run = runCli(m_temp, {"chm", m_strProjectFile, "--project", "crafted", "--out", m_strOut});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "page 1 \"pw\\x1B[2J\" of project \"crafted\" is not a saved web page: /etc/passwd"))
+        << run.err;
+    std::vector<std::string> built;
+    ListTree(m_strOut, built);
+    EXPECT_TRUE(built.empty());
+}
+
+TEST(CliList, ControlCharactersAreShownAsEscapes)
+{
+    TempFolder temp;
+    const std::string path = temp.file("ctl.wbr");
+    saveProjects(path, {MakeProject("p\x07", {MakePage("t\x1B]2;x\x07\tz\xC2\x9B", "/f\n.htm", "http://h/\r")})});
+    CliRun run = runCli(temp, {"list", path});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "project \"p\\x07\": 1 page\n"
+                       "  1. t\\x1B]2;x\\x07\\tz\\u009B\n"
+                       "     file: /f\\n.htm\n"
+                       "     url:  http://h/\\r\n");
+}

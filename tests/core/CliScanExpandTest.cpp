@@ -1,4 +1,6 @@
 // trawlix-cli expand and scan, run as a user runs them.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "RunProcess.h"
@@ -122,4 +124,27 @@ TEST(CliScan, FailsOnAnUnreadableFileAndBadArguments)
         EXPECT_EQ(r.nExitCode, 2) << args.back();
         EXPECT_TRUE(contains(r.strErr, "usage: trawlix-cli scan")) << r.strErr;
     }
+}
+
+TEST(CliScan, RefusesPipesAndDevicesAndEscapesControlCharacters)
+{
+    TempFolder temp;
+    ASSERT_EQ(::mkfifo(temp.file("fifo").c_str(), 0600), 0);
+    ProcessResult fifo = RunCli({"scan", temp.file("fifo")});
+    EXPECT_EQ(fifo.nExitCode, 1);
+    EXPECT_TRUE(contains(fifo.strErr, "not a plain file")) << fifo.strErr;
+
+    ASSERT_TRUE(files::WriteFile(temp.file("p.htm"), "<title>a\x1B]0;owned\x07"
+                                                     "b</title>"));
+    ProcessResult page = RunCli({"scan", temp.file("p.htm")});
+    EXPECT_EQ(page.strOut, "title: a\\x1B]0;owned\\x07b\nlinks:\nresources:\n");
+}
+
+TEST(CliExpand, ExplainsASeriesTooLargeToHold)
+{
+    const std::string longPath = "http://h/" + std::string(10000, 'p') + "/";
+    ProcessResult r = RunCli({"expand", longPath + "1.htm", longPath + "99999.htm"});
+    EXPECT_EQ(r.nExitCode, 1);
+    EXPECT_TRUE(contains(r.strErr, "series too long")) << r.strErr;
+    EXPECT_TRUE(r.strOut.empty());
 }

@@ -39,3 +39,13 @@ TEST(CodePage, Utf16LeAndValidity)
     EXPECT_EQ(codepage::PageTextToUtf8("\xD6\xD0\xCE\xC4"), "中文"); // a title from a page stored in code page 936
     EXPECT_EQ(codepage::PageTextToUtf8("中文"), "中文");
 }
+
+TEST(CodePage, TheEuroSignOfCodePage936ReadsBack)
+{
+    // A UTF-8 page is stored in code page 936, where "€" is the single byte 0x80.
+    const std::string saved = codepage::Utf8ToCp936WithReferences("价格 €5");
+    EXPECT_EQ(saved, "\xBC\xDB\xB8\xF1 \x80"
+                     "5");
+    EXPECT_EQ(codepage::PageTextToUtf8(saved), "价格 €5");
+    EXPECT_EQ(codepage::Gb18030ToUtf8("\x80"), "€");
+}

@@ -94,4 +94,47 @@ TEST_F(GetCommandTest, ExitStatusTellsFailuresAndBadArguments)
     }
 }
 
+TEST_F(GetCommandTest, RepeatedGetsIntoOneProjectKeepEveryPage)
+{
+    const std::string wbr = folder.file("p.wbr");
+    for (const char* page : {"/one.htm", "/two.htm", "/three.htm"}) {
+        server.Route(page, TestHttpResponse::Html(std::string("<title>") + (page + 1) + "</title>" + page));
+        ProcessResult run = RunCli(
+            {"get", "--from", server.Url(page), "--project", "p", "--folder", folder.path(), "--project-file", wbr});
+        ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    }
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.Transfer(false);
+    std::vector<CProjectObject> projects;
+    store.GetProjects(projects);
+    ASSERT_EQ(projects.size(), 1u);
+    ASSERT_EQ(projects[0].m_pages.size(), 3u);
+    const char* expected[] = {"/one.htm", "/two.htm", "/three.htm"};
+    for (int i = 0; i < 3; ++i) {
+        std::string data;
+        ASSERT_TRUE(files::ReadFile(projects[0].m_pages[i].m_strLocalFile, data));
+        EXPECT_NE(data.find(expected[i]), std::string::npos) << projects[0].m_pages[i].m_strLocalFile;
+    }
+    EXPECT_EQ(files::FileName(projects[0].m_pages[2].m_strLocalFile), "00_2.htm");
+}
+
+TEST_F(GetCommandTest, AProjectFileLeftUnchangedSaysWhetherPagesWereSaved)
+{
+    files::WriteFile(folder.file("foreign.wbr"), "not a project file");
+    server.Route("/ok.htm", TestHttpResponse::Html("fine"));
+    struct Case
+    {
+        std::string page;
+        const char* pSaid;
+    };
+    for (const Case& c :
+         {Case{"/ok.htm", "the pages were saved, but"}, Case{"/missing.htm", "no page was saved, but"}}) {
+        ProcessResult run = RunCli({"get", "--from", server.Url(c.page), "--project", "p", "--folder", folder.path(),
+                                    "--project-file", folder.file("foreign.wbr")});
+        EXPECT_EQ(run.nExitCode, 1);
+        EXPECT_NE(run.strErr.find(c.pSaid), std::string::npos) << run.strErr;
+    }
+}
+
 } // namespace

@@ -1,8 +1,13 @@
 #include "project/ProjectStore.h"
 
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -363,4 +368,122 @@ TEST(ProjectFileAppend, CreatesExtendsAndRefusesForeignFiles)
 
     EXPECT_EQ(ProjectFileTitle("/x/my.book.wbr"), "my.book");
     EXPECT_EQ(ProjectFileTitle("/x.y/noext"), "");
+}
+
+TEST(ProjectFileAppend, WritersAtOnceKeepEveryProject)
+{
+    TempFolder temp;
+    const std::string path = temp.file("shared.wbr");
+    constexpr int kWriters = 6;
+    constexpr int kRounds = 8;
+    std::vector<std::thread> writers;
+    std::atomic<int> nFailed{0};
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([&, w] {
+            for (int r = 0; r < kRounds; ++r) {
+                const std::string n = std::to_string(r);
+                if (!AppendPagesToProjectFile(path, "p" + std::to_string(w), {MakePage(n, "/" + n + ".htm", "u")})) {
+                    ++nFailed;
+                }
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(nFailed, 0);
+    const auto projects = load(path);
+    ASSERT_EQ(projects.size(), static_cast<size_t>(kWriters));
+    for (const auto& project : projects) {
+        EXPECT_EQ(project.m_pages.size(), static_cast<size_t>(kRounds)) << project.m_strName;
+    }
+}
+
+TEST(ProjectFileAppend, ALockHeldTooLongIsReportedAndTheFileKept)
+{
+    TempFolder temp;
+    const std::string path = temp.file("busy.wbr");
+    const std::string before = save(path, "h", {MakeProject("old")});
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+
+    ProjectFileStatus status;
+    EXPECT_FALSE(
+        AppendPagesToProjectFile(path, "new", {MakePage("t", "/t.htm", "u")}, &status, std::chrono::milliseconds(200)));
+    EXPECT_EQ(status.m_code, Code::Locked);
+    EXPECT_NE(status.m_strMessage.find("another program"), std::string::npos);
+    CProjectStore store;
+    store.SetPath(path);
+    store.SetLockWait(std::chrono::milliseconds(100));
+    store.SetProjects({});
+    EXPECT_EQ(store.LastStatus().m_code, Code::Locked);
+    EXPECT_EQ(readAll(path), before);
+
+    // Released, the next writer goes ahead.
+    ::close(fd);
+    EXPECT_TRUE(AppendPagesToProjectFile(path, "new", {MakePage("t", "/t.htm", "u")}, &status));
+    EXPECT_EQ(load(path).size(), 2u);
+}
+
+TEST(ProjectStore, SavesThroughASymbolicLink)
+{
+    TempFolder temp;
+    files::CreateFolder(temp.file("real"));
+    const std::string target = temp.file("real/books.wbr");
+    save(target, "h", {MakeProject("old")});
+    const std::string link = temp.file("link.wbr");
+    ASSERT_EQ(::symlink("real/books.wbr", link.c_str()), 0);
+
+    save(link, "h", {MakeProject("saved")});
+    ASSERT_TRUE(AppendPagesToProjectFile(link, "added", {MakePage("t", "/t.htm", "u")}));
+
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    const auto projects = load(target);
+    ASSERT_EQ(projects.size(), 2u);
+    EXPECT_EQ(projects[0].m_strName, "saved");
+    EXPECT_EQ(projects[1].m_strName, "added");
+}
+
+TEST(ProjectStore, SavingRemovesTemporaryFilesOfDeadSaves)
+{
+    TempFolder temp;
+    const std::string path = temp.file("x.wbr");
+    // A process id that runs nothing now.
+    pid_t dead = 4000000;
+    while (::kill(dead, 0) == 0 || errno != ESRCH) {
+        --dead;
+    }
+    const std::string ownLive = "x.wbr.~" + std::to_string(::getppid()) + ".3.tmp";
+    const std::string stale = "x.wbr.~" + std::to_string(dead) + ".0.tmp";
+    const std::string otherFile = "y.wbr.~" + std::to_string(dead) + ".0.tmp";
+    const std::string notOurs = "x.wbr.~notes.tmp";
+    for (const auto& name : {ownLive, stale, otherFile, notOurs}) {
+        files::WriteFile(temp.file(name), "partial");
+    }
+
+    save(path, "h", {MakeProject("p")});
+
+    EXPECT_FALSE(files::Exists(temp.file(stale)));
+    for (const auto& kept : {ownLive, otherFile, notOurs}) {
+        EXPECT_TRUE(files::Exists(temp.file(kept))) << kept;
+    }
+}
+
+TEST(ProjectFileAppend, NextAddCountFollowsThePagesOfTheProject)
+{
+    EXPECT_EQ(NextAddCount(std::vector<std::string>{}), 0);
+    EXPECT_EQ(NextAddCount({"/s/p/00.htm"}), 1);
+    EXPECT_EQ(NextAddCount({"/s/p/00.htm", "/s/p/00_1.htm", "/s/p/3_4.html", "/s/p/a_b.htm"}), 5);
+
+    TempFolder temp;
+    const std::string path = temp.file("n.wbr");
+    EXPECT_EQ(NextAddCount(path, "p"), 0);
+    AppendPagesToProjectFile(path, "p", {MakePage("t", "/s/p/00_2.htm", "u")});
+    EXPECT_EQ(NextAddCount(path, "p"), 3);
+    EXPECT_EQ(NextAddCount(path, "other"), 0);
+    // An empty file, left by a writer that was killed, is a new project file.
+    files::WriteFile(temp.file("empty.wbr"), "");
+    EXPECT_TRUE(AppendPagesToProjectFile(temp.file("empty.wbr"), "p", {MakePage("t", "/t.htm", "u")}));
+    EXPECT_EQ(load(temp.file("empty.wbr")).size(), 1u);
 }

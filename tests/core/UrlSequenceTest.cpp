@@ -157,3 +157,38 @@ TEST(UrlSequence, RefusesSeriesBeyondTheLengthCap)
         EXPECT_EQ(e.refusal, CUrlSequence::Refusal::TooLong);
     }
 }
+
+TEST(UrlSequence, RefusesSeriesWhoseAddressesWouldFillMemory)
+{
+    // 10 KB addresses: a few thousand pages are fine, a hundred thousand would take a gigabyte.
+    const std::string longPath = "http://h/" + std::string(10000, 'p') + "/";
+    Expansion huge = Expand(longPath + "1.htm", longPath + "99999.htm");
+    EXPECT_EQ(huge.result, -1);
+    EXPECT_TRUE(huge.urls.empty());
+    EXPECT_EQ(huge.refusal, CUrlSequence::Refusal::TooLarge);
+
+    Expansion fits = Expand(longPath + "1.htm", longPath + "500.htm");
+    EXPECT_EQ(fits.result, 0);
+    EXPECT_EQ(fits.urls.size(), 500u);
+}
+
+TEST(UrlSequence, CheckAgreesWithExpandWithoutBuildingTheLists)
+{
+    const std::string longPath = "http://h/" + std::string(10000, 'p') + "/";
+    const std::pair<std::string, std::string> pairs[] = {
+        {"http://h/a1.htm", "http://h/a20.htm"},
+        {"http://h/a.htm", "http://h/b.htm"},
+        {"http://h/only.htm", ""},
+        {"http://h/1.htm", "http://h/200000.htm"},
+        {longPath + "1.htm", longPath + "99999.htm"},
+    };
+    for (const auto& [first, last] : pairs) {
+        CUrlSequence sequence;
+        sequence.SetRange(first, last);
+        const int nChecked = sequence.Check();
+        const CUrlSequence::Refusal checked = sequence.LastRefusal();
+        Expansion e = Expand(first, last);
+        EXPECT_EQ(nChecked, e.result) << first.substr(0, 40);
+        EXPECT_EQ(checked, e.refusal) << first.substr(0, 40);
+    }
+}

@@ -104,3 +104,11 @@ TEST(Url, CombineDropsWhatCannotBeResolvedOrIsTooLong)
     EXPECT_FALSE(url::Combine(prefix, fits.substr(prefix.size()) + "x"));
     EXPECT_FALSE(url::Combine("http://h/", std::string(5000, 'y')));
 }
+
+TEST(Url, TabsAndLineBreaksInAReferenceAreEscaped)
+{
+    // A tab would split the page record the address travels in.
+    EXPECT_EQ(url::Combine("http://h/dir/", "a\tb.html"), "http://h/dir/a%09b.html");
+    EXPECT_EQ(url::Resolver("http://h/").Resolve("x.htm?q=1\r\n2#f\t"), "http://h/x.htm?q=1%0D%0A2#f%09");
+    EXPECT_EQ(url::Combine("http://h/", "plain.htm"), "http://h/plain.htm");
+}

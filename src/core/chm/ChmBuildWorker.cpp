@@ -1,5 +1,9 @@
 #include "ChmBuildWorker.h"
 
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "ChmWriter.h"
 #include "platform/ChildProcess.h"
 #include "platform/Files.h"
@@ -23,29 +27,58 @@ ChmBuildResult ChmBuildWorker(const ChmBuildParams& params,
     };
 
     ChmBuildResult result;
+    for (std::size_t i = 0; i < params.m_pageFiles.size(); ++i) {
+        if (!MayGoIntoBook(params.m_pageFiles[i])) {
+            result.m_nRefusedPage = static_cast<int>(i);
+            output("文件 " + params.m_pageFiles[i] + " 不是保存的网页，不能放进电子书。\r\n");
+            return result;
+        }
+    }
+
+    // The compiler writes to a name of our own beside the book (reserved here, so no other build
+    // takes it); the book is replaced only by a good build.
+    ChmBuildParams build = params;
+    const int fd = files::CreateTempBeside(params.m_strChmFile, build.m_strChmFile);
+    if (fd >= 0) {
+        ::close(fd);
+    } else {
+        build.m_strChmFile = params.m_strChmFile;
+    }
+
     output(kChmCopyingText);
-    CopyPages(params);
+    CopyPages(build);
 
     output(kChmWritingText);
     int nError = 0;
-    result.m_bContentsWritten = WriteContents(params, &nError) == 1;
+    result.m_bContentsWritten = WriteContents(build, &nError) == 1;
     if (!result.m_bContentsWritten) {
         reportWriteError(nError);
     }
     nError = 0;
-    result.m_bProjectWritten = WriteProject(params, &nError) == 1;
+    result.m_bProjectWritten = WriteProject(build, &nError) == 1;
     if (nError != 0) {
         reportWriteError(nError);
     }
 
-    ChildProcessResult run = RunChildProcess({params.m_strCommand, params.m_strProjectFile}, params.m_strWorkFolder,
+    ChildProcessResult run = RunChildProcess({build.m_strCommand, build.m_strProjectFile}, build.m_strWorkFolder,
                                              output, [&] { output(kChmCompilingText); });
     result.m_bCompilerStarted =
         run.m_code == ChildProcessResult::Code::Exited || run.m_code == ChildProcessResult::Code::Signalled;
     if (run.m_code == ChildProcessResult::Code::Exited) {
         result.m_nCompilerStatus = run.m_nExitStatus;
     }
-    result.m_bChmExists = files::Exists(params.m_strChmFile) && !files::IsFolder(params.m_strChmFile);
+    // The reserved name exists from the start: only a non-empty file is a book.
+    struct stat st
+    {};
+    const bool bBuilt = ::stat(build.m_strChmFile.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    if (build.m_strChmFile == params.m_strChmFile) {
+        result.m_bChmExists = bBuilt;
+    } else if (bBuilt && result.m_nCompilerStatus == 0 &&
+               std::rename(build.m_strChmFile.c_str(), files::FollowLinks(params.m_strChmFile).c_str()) == 0) {
+        result.m_bChmExists = true;
+    } else {
+        std::remove(build.m_strChmFile.c_str());
+    }
     return result;
 }
 

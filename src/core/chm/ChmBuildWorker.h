@@ -14,6 +14,7 @@ struct ChmBuildResult
     bool m_bCompilerStarted = false;
     int m_nCompilerStatus = -1; // the compiler's exit status (-1 when it did not exit normally)
     bool m_bChmExists = false;  // the compiled file exists after the compiler has ended
+    int m_nRefusedPage = -1;    // index of a page that is no saved web page; nothing was built
 
     bool Succeeded() const { return m_bCompilerStarted && m_nCompilerStatus == 0 && m_bChmExists; }
 };
@@ -29,6 +30,9 @@ inline constexpr char kChmCompilingText[] = "开始生成CHM文档,请稍后....
 // that cannot be written is reported by onError with "Error code is :N" (through onOutput, on a line
 // of its own, when onError is empty); the build goes on and the compiler reports what is missing.
 // Returns after the compiler has exited, so the working folder may then be deleted.
+// The compiler writes to a temporary name beside the book, renamed over it only when the build
+// succeeded: a failed rebuild keeps the previous book, a failed first build leaves nothing.
+// A page file that MayGoIntoBook refuses stops the build before anything is copied.
 ChmBuildResult ChmBuildWorker(const ChmBuildParams& params,
                               const std::function<void(const std::string&)>& onOutput,
                               const std::function<void(const std::string&)>& onError = {});

@@ -1,6 +1,7 @@
 #include "ChmWriter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
@@ -170,6 +171,26 @@ void ListTree(const std::string& folder, std::vector<std::string>& list)
 bool DeleteTree(const std::string& folder)
 {
     return kindOf(folder) == Kind::Folder && files::RemoveTree(folder);
+}
+
+bool MayGoIntoBook(const std::string& pageFile)
+{
+    struct stat st
+    {};
+    if (::lstat(pageFile.c_str(), &st) != 0 && errno == ENOENT) {
+        return true;
+    }
+    if (::stat(pageFile.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    const std::string name = FileNameOf(pageFile);
+    const auto dot = name.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".htm" || ext == ".html" || ext == ".shtml") {
+        return true;
+    }
+    return dot != std::string::npos && dot > 0 && kindOf(ResourceFolderOf(pageFile)) == Kind::Folder;
 }
 
 void CopyPages(const ChmBuildParams& params)

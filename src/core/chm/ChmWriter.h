@@ -23,3 +23,9 @@ void CopyTree(const std::string& source, const std::string& target);
 void ListTree(const std::string& folder, std::vector<std::string>& list);
 // Deletes folder with everything in it; true when the folder itself was removed.
 bool DeleteTree(const std::string& folder);
+
+// Whether a page record's file may go into a book: a plain file named .htm, .html or .shtml, or one
+// beside the resource folder a download makes for every page it saves (pages saved as .asp or .php).
+// Any other existing file (a record crafted to name /etc/passwd, a folder, a device) is refused. A
+// missing file passes: it cannot leak anything, and the compiler reports it missing.
+bool MayGoIntoBook(const std::string& pageFile);

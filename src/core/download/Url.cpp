@@ -214,6 +214,29 @@ SplitUrl Split(std::string_view address)
 namespace
 {
 
+// A tab or line break has no place in an address, and a tab would split the page record the address
+// travels in: each is escaped as the bytes it stands for.
+void escapeLineControls(std::string& address)
+{
+    if (address.find_first_of("\t\r\n") == std::string::npos) {
+        return;
+    }
+    std::string escaped;
+    escaped.reserve(address.size() + 8);
+    for (char c : address) {
+        if (c == '\t') {
+            escaped += "%09";
+        } else if (c == '\n') {
+            escaped += "%0A";
+        } else if (c == '\r') {
+            escaped += "%0D";
+        } else {
+            escaped.push_back(c);
+        }
+    }
+    address = std::move(escaped);
+}
+
 // Resolves relative against a base already taken apart; pBase is null when there is no usable base.
 std::optional<std::string> Resolve(const Reference* pBase, std::string_view relative)
 {
@@ -260,6 +283,7 @@ std::optional<std::string> Resolve(const Reference* pBase, std::string_view rela
     if (r.hasFragment) {
         result.append(1, '#').append(r.fragment);
     }
+    escapeLineControls(result);
     if (result.size() > kMaxAddressLength) {
         return std::nullopt;
     }

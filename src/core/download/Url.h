@@ -28,8 +28,8 @@ struct SplitUrl
 SplitUrl Split(std::string_view address);
 
 // Resolves relative against base (RFC 3986 section 5.2): dot segments are removed, nothing is
-// escaped. nullopt when the result would be longer than kMaxAddressLength, or when relative has no
-// scheme and base cannot serve as a base (it has none either).
+// escaped but a tab or line break ("%09", "%0A", "%0D"), which no address may hold. nullopt when the result would be
+// longer than kMaxAddressLength, or when relative has no scheme and base cannot serve as a base (it has none either).
 std::optional<std::string> Combine(std::string_view base, std::string_view relative);
 
 // A base address taken apart once, for resolving many references against it: Resolve(relative)

@@ -124,6 +124,19 @@ int CUrlSequence::Expand(std::vector<std::string>& urls,
                          int nAddCount,
                          std::string& strExt)
 {
+    return expand(&urls, &names, nAddCount, &strExt);
+}
+
+int CUrlSequence::Check()
+{
+    return expand(nullptr, nullptr, 0, nullptr);
+}
+
+int CUrlSequence::expand(std::vector<std::string>* pUrls,
+                         std::vector<std::string>* pNames,
+                         int nAddCount,
+                         std::string* pExt)
+{
     const std::string& first = m_strFirst;
     const std::string& last = m_strLast;
     m_refusal = Refusal::None;
@@ -136,9 +149,11 @@ int CUrlSequence::Expand(std::vector<std::string>& urls,
     }
 
     auto onePage = [&](const std::string& address) {
-        strExt = ".htm";
-        urls.push_back(address);
-        names.push_back(nAddCount == 0 ? std::string("00") : "00_" + std::to_string(nAddCount));
+        if (pUrls) {
+            *pExt = ".htm";
+            pUrls->push_back(address);
+            pNames->push_back(nAddCount == 0 ? std::string("00") : "00_" + std::to_string(nAddCount));
+        }
         return 0;
     };
     if (first == last) {
@@ -210,8 +225,20 @@ int CUrlSequence::Expand(std::vector<std::string>& urls,
     if (count > kMaxSeriesLength) {
         return Refuse(Refusal::TooLong);
     }
+    // Every address is the first one with its number written in at most this many digits.
+    const auto nDigits = static_cast<long long>(
+        std::max({std::to_string(from).size(), std::to_string(to).size(), width, firstNumber.size()}));
+    const long long nAddressBytes = static_cast<long long>(first.size() - firstNumber.size()) + nDigits;
+    if (nAddressBytes > kMaxSeriesBytes / count) {
+        return Refuse(Refusal::TooLarge);
+    }
+    if (!pUrls) {
+        return 0;
+    }
 
-    strExt = ext;
+    std::vector<std::string>& urls = *pUrls;
+    std::vector<std::string>& names = *pNames;
+    *pExt = ext;
     const long long step = from <= to ? 1 : -1;
     urls.reserve(urls.size() + static_cast<std::size_t>(count));
     names.reserve(names.size() + static_cast<std::size_t>(count));

@@ -112,7 +112,8 @@ std::string Utf8ToGb18030(std::string_view utf8)
 std::string Gb18030ToUtf8(std::string_view gb)
 {
     return convert("UTF-8", "GB18030", gb, [](char*& in, size_t& left, std::string& out) {
-        out += kReplacementUtf8;
+        // Code page 936 writes the euro sign as the single byte 0x80, which GB18030 leaves undefined.
+        out += static_cast<unsigned char>(*in) == 0x80 ? "\xE2\x82\xAC" : kReplacementUtf8;
         ++in;
         --left;
     });

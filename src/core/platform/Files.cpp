@@ -1,6 +1,7 @@
 #include "Files.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -97,22 +98,86 @@ bool ReadFile(const std::string& path, std::string& data, std::string* why, size
     return true;
 }
 
+std::string FollowLinks(const std::string& path)
+{
+    std::string current = path;
+    // As many hops as the kernel itself follows before it gives up on a loop.
+    for (int hop = 0; hop < 40; ++hop) {
+        char target[4096];
+        const ssize_t n = ::readlink(current.c_str(), target, sizeof target);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof target) {
+            return current;
+        }
+        std::string next(target, static_cast<size_t>(n));
+        const auto slash = current.rfind('/');
+        if (next[0] != '/' && slash != std::string::npos) {
+            next = current.substr(0, slash + 1) + next;
+        }
+        current = next;
+    }
+    return current;
+}
+
+int CreateTempBeside(const std::string& path, std::string& tempPath)
+{
+    static std::atomic<unsigned> s_nCounter{0};
+    const auto slash = path.rfind('/');
+    const std::string prefix = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "." +
+                               FileName(path) + ".part-" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = prefix + std::to_string(s_nCounter.fetch_add(1));
+        // Mode 0666 lets the umask decide, as for every other file the user makes.
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
 bool WriteFile(const std::string& path, std::string_view data, std::string* why)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
+    auto fail = [&](const std::string& text) {
         if (why) {
-            *why = "cannot create " + path + ": " + std::strerror(errno);
+            *why = text;
         }
         return false;
+    };
+    const std::string target = FollowLinks(path);
+    std::string temp;
+    const int fd = CreateTempBeside(target, temp);
+    if (fd < 0) {
+        return fail("cannot create " + path + ": " + std::strerror(errno));
     }
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.close();
-    if (!out) {
-        if (why) {
-            *why = "cannot write " + path + ": " + std::strerror(errno);
+    struct stat old
+    {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+    const char* p = data.data();
+    size_t left = data.size();
+    int error = 0;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        return false;
+        if (n < 0) {
+            error = errno;
+            break;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return fail("cannot write " + path + ": " + std::strerror(error));
     }
     return true;
 }

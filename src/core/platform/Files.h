@@ -20,8 +20,18 @@ bool ReadFile(const std::string& path,
               std::string& data,
               std::string* why = nullptr,
               size_t nMaxBytes = static_cast<size_t>(-1));
-// Writes a whole file, replacing it; false with a reason when it cannot be created or written.
+// Writes a whole file, replacing it; false with a reason when it cannot be created or written. The data
+// goes to a temporary file beside the target that is renamed over it once complete, so a failed write
+// (a full disk) leaves the old file as it was and never a cut one. A symbolic link is written through:
+// its target gets the data and the link stays. A new file is created with the user's umask applied;
+// a replaced one keeps its mode.
 bool WriteFile(const std::string& path, std::string_view data, std::string* why = nullptr);
+// The file a path names once symbolic links in its last part are followed (the path itself when it is
+// no link, and the final target even when that does not exist yet).
+std::string FollowLinks(const std::string& path);
+// Creates a new, uniquely named file for writing beside path (".name.part-XXXXXX" in its folder), with
+// mode 0666 less the umask like any other new file; returns its descriptor and sets tempPath, or -1.
+int CreateTempBeside(const std::string& path, std::string& tempPath);
 // Removes a folder with everything in it; true when nothing is left.
 bool RemoveTree(const std::string& path);
 

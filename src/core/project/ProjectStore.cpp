@@ -2,9 +2,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/CodePage.h"
@@ -164,13 +168,53 @@ std::string errnoText()
     return std::strerror(errno);
 }
 
+std::string tempNameFor(const std::string& path, unsigned nCounter)
+{
+    return path + ".~" + std::to_string(::getpid()) + "." + std::to_string(nCounter) + ".tmp";
+}
+
+// Temporary files "NAME.~PID.N.tmp" that a save killed before its rename left beside path. Only those of
+// processes that no longer run are removed: a live one may be saving right now.
+void removeStaleTempFiles(const std::string& path)
+{
+    const std::string folder = files::FolderOf(path);
+    const std::string prefix = files::FileName(path) + ".~";
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0) {
+            continue;
+        }
+        const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+        const auto dot = middle.find('.');
+        if (dot == 0 || dot == std::string::npos || dot > 9 || dot + 1 == middle.size() ||
+            middle.find_first_not_of("0123456789.") != std::string::npos ||
+            middle.find('.', dot + 1) != std::string::npos) {
+            continue;
+        }
+        const pid_t pid = static_cast<pid_t>(std::stol(middle.substr(0, dot)));
+        if (pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) {
+            stale.push_back(files::Join(folder, name));
+        }
+    }
+    ::closedir(dir);
+    for (const auto& file : stale) {
+        ::unlink(file.c_str());
+    }
+}
+
 // Writes data to a new file beside path and renames it over path, so the old file survives any
 // failure before the rename.
 bool replaceFile(const std::string& path, const std::string& data, ProjectFileStatus& status)
 {
     static std::atomic<unsigned> s_nCounter{0};
-    const std::string temp =
-        path + ".~" + std::to_string(::getpid()) + "." + std::to_string(s_nCounter.fetch_add(1)) + ".tmp";
+    removeStaleTempFiles(path);
+    const std::string temp = tempNameFor(path, s_nCounter.fetch_add(1));
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         status = {ProjectFileStatus::Code::CannotOpen, 0, "cannot create " + path + ": " + errnoText()};
@@ -178,7 +222,7 @@ bool replaceFile(const std::string& path, const std::string& data, ProjectFileSt
     }
     struct stat old
     {};
-    if (::stat(path.c_str(), &old) == 0) {
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         ::fchmod(fd, old.st_mode & 07777);
     }
     const char* p = data.data();
@@ -216,6 +260,88 @@ bool replaceFile(const std::string& path, const std::string& data, ProjectFileSt
     return true;
 }
 
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// An exclusive lock on a project file, held by a writer from before it reads until after its rename.
+// The lock sits on the file itself: a save renames a new file over it, so a waiter that gets the lock
+// on the replaced file sees that the name no longer leads there and takes the new one.
+class CWriteLock
+{
+public:
+    CWriteLock() = default;
+    ~CWriteLock()
+    {
+        if (m_fd < 0) {
+            return;
+        }
+        // A file made only to hold the lock goes again when nothing was written into its place.
+        struct stat held
+        {
+        }, now{};
+        if (m_bCreated && ::fstat(m_fd, &held) == 0 && held.st_size == 0 && ::stat(m_strPath.c_str(), &now) == 0 &&
+            sameFile(held, now)) {
+            ::unlink(m_strPath.c_str());
+        }
+        ::close(m_fd);
+    }
+    CWriteLock(const CWriteLock&) = delete;
+    CWriteLock& operator=(const CWriteLock&) = delete;
+
+    // True when locked, or when the file cannot be locked at all (then reading or writing it reports
+    // why); false with status Locked when another writer held it for longer than wait.
+    bool Acquire(const std::string& path, std::chrono::milliseconds wait, ProjectFileStatus& status)
+    {
+        m_strPath = path;
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        for (;;) {
+            struct stat st
+            {};
+            const bool bExists = ::stat(path.c_str(), &st) == 0;
+            if (bExists && !S_ISREG(st.st_mode)) {
+                return true;
+            }
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+            if (fd < 0) {
+                return true;
+            }
+            for (;;) {
+                if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                    break;
+                }
+                if (errno != EWOULDBLOCK && errno != EINTR) {
+                    // A file system without locks: go on as before.
+                    ::close(fd);
+                    return true;
+                }
+                if (std::chrono::steady_clock::now() >= deadline) {
+                    ::close(fd);
+                    status = {ProjectFileStatus::Code::Locked, 0,
+                              path + " is being written by another program; try again when it has finished"};
+                    return false;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            struct stat held
+            {
+            }, now{};
+            if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &now) == 0 && sameFile(held, now)) {
+                m_fd = fd;
+                m_bCreated = !bExists;
+                return true;
+            }
+            ::close(fd);
+        }
+    }
+
+private:
+    std::string m_strPath;
+    int m_fd = -1;
+    bool m_bCreated = false;
+};
+
 } // namespace
 
 void CProjectStore::SetPath(const std::string& strPath)
@@ -231,7 +357,47 @@ void CProjectStore::SetHeaderName(const std::string& strName)
 int CProjectStore::Transfer(bool bStoring)
 {
     m_status = {};
-    return bStoring ? store() : load();
+    if (!bStoring) {
+        return load();
+    }
+    CWriteLock lock;
+    if (!lock.Acquire(files::FollowLinks(m_strPath), m_lockWait, m_status)) {
+        return 1;
+    }
+    return store();
+}
+
+bool CProjectStore::Update(const std::function<bool(std::vector<CProjectObject>&)>& change)
+{
+    m_status = {};
+    const std::string target = files::FollowLinks(m_strPath);
+    CWriteLock lock;
+    if (!lock.Acquire(target, m_lockWait, m_status)) {
+        return false;
+    }
+    // Read under the lock: what another writer saved a moment ago is kept.
+    struct stat st
+    {};
+    if (::stat(target.c_str(), &st) == 0 && !(S_ISREG(st.st_mode) && st.st_size == 0)) {
+        load();
+        if (!LastTransferOk()) {
+            // Writing now would replace whatever the file holds with only the new pages.
+            return false;
+        }
+    } else {
+        m_projects.clear();
+    }
+    std::vector<CProjectObject> projects;
+    GetProjects(projects);
+    if (!change(projects)) {
+        return true;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_projects = std::move(projects);
+    }
+    store();
+    return LastTransferOk();
 }
 
 int CProjectStore::store()
@@ -250,7 +416,7 @@ int CProjectStore::store()
             putInt32(data, page.m_bBookmark);
         }
     }
-    if (!replaceFile(m_strPath, data, m_status)) {
+    if (!replaceFile(files::FollowLinks(m_strPath), data, m_status)) {
         // A file that could not even be created keeps the historical "nothing happened" result.
         return m_status.m_code == ProjectFileStatus::Code::CannotOpen ? 1 : 0;
     }

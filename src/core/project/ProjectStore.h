@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@ struct ProjectFileStatus
         CannotWrite,    // writing or flushing failed
         WrongSignature, // not a project file: nothing was read
         Damaged,        // a record runs past the end of the file at byte m_nOffset
+        Locked,         // another program kept the file locked for longer than the store waits
     };
     Code m_code = Code::Ok;
     std::uint64_t m_nOffset = 0;
@@ -25,9 +28,16 @@ struct ProjectFileStatus
 
 // A list of projects bound to a project file (.wbr). Strings are UTF-8 in memory and GB18030 in
 // the file. Short-lived: make one per open or save.
+//
+// Writers take an exclusive lock (flock) on the file for the whole write, and Update for its
+// read-modify-write, so two programs saving into one file at once never lose each other's projects.
+// A file behind a symbolic link is written through the link.
 class CProjectStore
 {
 public:
+    // How long a writer waits for another one's lock before it gives up with Code::Locked.
+    static constexpr std::chrono::milliseconds kDefaultLockWait{10000};
+
     void SetPath(const std::string& strPath);
     void SetHeaderName(const std::string& strName);
     const std::string& GetHeaderName() const { return m_strHeaderName; }
@@ -39,6 +49,12 @@ public:
     void GetProjects(std::vector<CProjectObject>& projects);
     // Replaces the projects and writes the file; returns Transfer(true).
     int SetProjects(const std::vector<CProjectObject>& projects);
+
+    // Under the file's lock: reads the file (a missing or empty one counts as no projects), lets change
+    // edit the projects, and writes them back unless change returns false. False with LastStatus()
+    // when the file could not be locked, read or written; a file that is not a project file is left alone.
+    bool Update(const std::function<bool(std::vector<CProjectObject>&)>& change);
+    void SetLockWait(std::chrono::milliseconds wait) { m_lockWait = wait; }
 
     const ProjectFileStatus& LastStatus() const { return m_status; }
     // True when the last Transfer did what was asked (a read that found a project file, a write that wrote it).
@@ -53,4 +69,5 @@ private:
     std::string m_strHeaderName;
     std::mutex m_lock;
     ProjectFileStatus m_status;
+    std::chrono::milliseconds m_lockWait = kDefaultLockWait;
 };

@@ -119,6 +119,8 @@ QString fileStatusText(ProjectFileStatus::Code code, bool bWriting, std::uint64_
         return QStringLiteral("这不是工程文件。");
     case ProjectFileStatus::Code::Damaged:
         return QStringLiteral("文件已损坏，在第 %1 字节处中断。").arg(nOffset);
+    case ProjectFileStatus::Code::Locked:
+        return QStringLiteral("另一个程序正在写这个文件，请稍后再试。原来的文件没有改变。");
     case ProjectFileStatus::Code::Ok:
         break;
     }
