@@ -11,6 +11,8 @@ packages=(
 )
 if [ "${1:-}" = "--test" ]; then
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth nginx-light wget openssl)
+    # The fuzz programs (libFuzzer and its sanitizers come with clang).
+    packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
