@@ -1,6 +1,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -32,6 +33,8 @@ const char kUsage[] =
     "  --add-count N        number the page names of a further download into the same project\n"
     "                       (with --project-file it is found from the project's pages)\n"
     "  --project-file FILE  add the saved pages to the project NAME in this project file\n"
+    "  --connections N      transfers at once, 1-16 (default 8; at most 4 to one host up to 8)\n"
+    "  --wait SECONDS       pause between requests to one host, one request at a time\n"
     "\n"
     "Ctrl-C stops after the page being saved; a second Ctrl-C stops at once.\n"
     "Exit status: 0 all pages saved, 1 a page failed, the job was stopped or there was nothing to save,\n"
@@ -49,11 +52,18 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
 {
     CDownloadTask& task = options.task;
     std::string strAddCount;
+    std::string strConnections;
+    std::string strWait;
     const std::pair<const char*, std::string*> valueOptions[] = {
-        {"--from", &task.m_strFirstUrl},     {"--to", &task.m_strLastUrl},
-        {"--top", &task.m_strTopUrl},        {"--project", &task.m_strProjectName},
-        {"--folder", &task.m_strSaveFolder}, {"--project-file", &options.strProjectFile},
+        {"--from", &task.m_strFirstUrl},
+        {"--to", &task.m_strLastUrl},
+        {"--top", &task.m_strTopUrl},
+        {"--project", &task.m_strProjectName},
+        {"--folder", &task.m_strSaveFolder},
+        {"--project-file", &options.strProjectFile},
         {"--add-count", &strAddCount},
+        {"--connections", &strConnections},
+        {"--wait", &strWait},
     };
     bool bTop = false;
     bool bAddCount = false;
@@ -93,6 +103,25 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
             return false;
         }
         task.m_nAddCount = static_cast<int>(n);
+    }
+    if (!strConnections.empty()) {
+        char* end = nullptr;
+        long n = std::strtol(strConnections.c_str(), &end, 10);
+        if (*end != '\0' || n < 1 || n > 16) {
+            std::fprintf(stderr, "trawlix-cli get: --connections takes a number from 1 to 16, not '%s'\n",
+                         strConnections.c_str());
+            return false;
+        }
+        task.m_nConnections = static_cast<int>(n);
+    }
+    if (!strWait.empty()) {
+        char* end = nullptr;
+        double seconds = std::strtod(strWait.c_str(), &end);
+        if (*end != '\0' || !(seconds >= 0) || seconds > 3600) {
+            std::fprintf(stderr, "trawlix-cli get: --wait takes seconds from 0 to 3600, not '%s'\n", strWait.c_str());
+            return false;
+        }
+        task.m_nWaitMs = static_cast<int>(seconds * 1000 + 0.5);
     }
     task.m_nMode = bTop ? 1 : 0;
     options.bAddCount = bAddCount;

@@ -23,6 +23,10 @@ public:
     int m_nMode = 0;         // 0 address list, 1 top page and its links
     std::string m_strTopUrl; // mode 1
     int m_bKeepScripts = 1;
+    // Transfers at once (1-16); a host gets at most four of them (half of them above eight).
+    int m_nConnections = 8;
+    // > 0: this pause between requests to one host, one request at a time.
+    int m_nWaitMs = 0;
 };
 
 // The folder later downloads into a project go to, for a project known only by its saved pages (one

@@ -9,7 +9,10 @@
 #include "DownloadMessages.h"
 #include "HttpFetcher.h"
 #include "HttpSession.h"
+#include "JobResources.h"
 #include "PageScanner.h"
+#include "ResourceDownload.h"
+#include "TransferQueue.h"
 #include "UrlSequence.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -141,11 +144,12 @@ void makeFileNamesSafe(PageList& list)
     }
 }
 
-// The top page is entry 0; its links follow, limited to the range from the first to the last link.
-void buildLinkList(CDownloadTask& task, CHttpSession& session, const std::atomic<bool>* pCancel, PageList& list)
+// The top page is entry 0; its links follow, limited to the range from the first to the last link. The top
+// page's body is kept in topBody, so it is not asked for twice.
+void buildLinkList(
+    CDownloadTask& task, CHttpSession& session, const std::atomic<bool>* pCancel, PageList& list, std::string& topBody)
 {
     std::string body;
-    body.reserve(CHttpFetcher::kInitialBufferSize);
     size_t nLength = 0;
     CHttpFetcher fetcher(&session);
     fetcher.SetCancelFlag(pCancel);
@@ -209,14 +213,279 @@ void buildLinkList(CDownloadTask& task, CHttpSession& session, const std::atomic
         }
     }
     fetcher.Close();
+    topBody = std::move(body);
 }
 
-bool stopRequested(const std::atomic<bool>* pCancel)
+// A resource file name that stays inside the page's folder.
+bool IsSafeResourceName(const std::string& strName)
 {
-    if (pCancel && pCancel->load()) {
-        return true;
+    return !strName.empty() && strName != "." && strName != ".." && strName.find_first_of("/\\") == std::string::npos;
+}
+
+// The transfer limits of a job: nConnections at once, at most four of them (or half, when more than
+// eight) to one host.
+int perHostLimit(int nConnections)
+{
+    return std::min(nConnections, std::max(4, nConnections / 2));
+}
+
+// One job's pages, run ahead of what has been reported: once a page's body is in, the next page's body
+// (and then its resources) is fetched while the current page's resources finish. Reports go out strictly in page order,
+// each page's resources in the page's order, exactly as if the job fetched one thing at a time.
+class CPageRun
+{
+public:
+    CPageRun(CDownloadTask& task, CHttpSession& session, const std::atomic<bool>* pCancel, PageList& list)
+        : m_task(task)
+        , m_queue(session.Queue())
+        , m_pCancel(pCancel)
+        , m_list(list)
+        , m_pages(list.urls.size())
+    {
+        const int nConnections = std::clamp(task.m_nConnections, 1, kMaxConnections);
+        m_queue.SetLimits(nConnections, perHostLimit(nConnections), std::max(0, task.m_nWaitMs));
     }
-    return g_stopDownloadEvent.Wait(0);
+
+    // The top page of a link job, fetched already to build the list.
+    void SetFetched(int i, std::string body)
+    {
+        Page& page = m_pages[i];
+        page.state = Page::State::Fetched;
+        page.nResult = CHttpFetcher::kFetchOk;
+        page.strUrl = m_list.urls[i];
+        page.body = std::move(body);
+    }
+
+    // Saves the pages in order; returns the saved and failed counts.
+    std::pair<int, int> Run(const std::string& projectFolder);
+
+private:
+    struct Page
+    {
+        enum class State
+        {
+            Idle,
+            Fetching,
+            Fetched, // body here, not scanned yet
+            Ready    // scanned; its resources queued
+        };
+        State state = State::Idle;
+        int nResult = CHttpFetcher::kFetchFailed;
+        std::string strUrl;
+        std::string body;
+        std::string strTitle;
+        std::vector<std::string> resources;
+    };
+
+    void notify(unsigned nMessage, const std::string& strText, int nCode)
+    {
+        if (m_task.m_hNotifyWnd) {
+            m_task.m_hNotifyWnd->OnDownloadMessage(nMessage, strText, nCode);
+        }
+    }
+    bool stopRequested();
+    void startFetch(int i);
+    void scanFetched();
+    void queueResource(const std::string& strUrl, int nPage);
+    void step(int nCurrent);
+
+    static constexpr int kMaxConnections = 16;
+
+    CDownloadTask& m_task;
+    CTransferQueue& m_queue;
+    const std::atomic<bool>* m_pCancel;
+    PageList& m_list;
+    std::vector<Page> m_pages;
+    CJobResources m_resources;
+    std::string m_strStaging; // the project folder: fetched resources wait there for their page
+    int m_nScanned = 0;       // pages before this one are scanned (or failed)
+    bool m_bStopSeen = false;
+    int m_nCurrent = 0;
+};
+
+// A stop is taken once, by the first poll that sees it; from then on the job ends after its current page.
+bool CPageRun::stopRequested()
+{
+    if (!m_bStopSeen && ((m_pCancel && m_pCancel->load()) || g_stopDownloadEvent.Wait(0))) {
+        m_bStopSeen = true;
+        // Nothing ahead of the current page is wanted any more, and nobody is waited for.
+        m_queue.EndWaits();
+        m_queue.AbandonGroupsAbove(m_nCurrent);
+        m_resources.ForgetPagesAbove(m_nCurrent);
+        for (size_t j = m_nCurrent + 1; j < m_pages.size(); ++j) {
+            if (m_pages[j].state == Page::State::Fetching) {
+                m_pages[j].state = Page::State::Idle;
+            }
+        }
+    }
+    return m_bStopSeen;
+}
+
+void CPageRun::startFetch(int i)
+{
+    Page& page = m_pages[i];
+    if (page.state != Page::State::Idle) {
+        return;
+    }
+    page.state = Page::State::Fetching;
+    TransferRequest request;
+    request.kind = TransferRequest::Kind::Page;
+    request.strUrl = m_list.urls[i];
+    request.nMaxRequests = CHttpFetcher::kMaxRequests;
+    request.nMaxBytes = CHttpFetcher::kMaxBodySize;
+    request.pCancel = m_pCancel;
+    request.nGroup = i;
+    request.onDone = [this, i](TransferResult& result) {
+        Page& done = m_pages[i];
+        done.state = Page::State::Fetched;
+        done.nResult = result.nResult;
+        done.strUrl = std::move(result.strUrl);
+        done.body = std::move(result.body);
+    };
+    m_queue.Add(std::move(request));
+}
+
+void CPageRun::queueResource(const std::string& strUrl, int nPage)
+{
+    if (m_resources.StateOf(strUrl) != CJobResources::State::Unknown) {
+        return;
+    }
+    m_resources.Started(strUrl, nPage);
+    TransferRequest request;
+    request.kind = TransferRequest::Kind::File;
+    request.strUrl = strUrl;
+    request.strTempFolder = m_strStaging;
+    request.strTempName = CPageScanner::ResourceFileName(strUrl);
+    request.nMaxBytes = kMaxResourceSize;
+    request.pCancel = m_pCancel;
+    request.nGroup = nPage;
+    request.onDone = [this, strUrl](TransferResult& result) {
+        if (result.nResult == 0) {
+            m_resources.Fetched(strUrl, result.strFile);
+        } else {
+            m_resources.Failed(strUrl, result.strWhy);
+        }
+    };
+    m_queue.Add(std::move(request));
+}
+
+// Scans fetched pages in page order and queues their resources behind those of earlier pages.
+void CPageRun::scanFetched()
+{
+    while (m_nScanned < static_cast<int>(m_pages.size())) {
+        Page& page = m_pages[m_nScanned];
+        if (page.state != Page::State::Fetched) {
+            return;
+        }
+        if (page.nResult == CHttpFetcher::kFetchOk) {
+            cutAtZero(page.body);
+            convertUtf8Page(page.body);
+            CPageScanner scanner;
+            scanner.Reset();
+            scanner.SetBaseUrl(page.strUrl);
+            scanner.SetPageName(m_list.names[m_nScanned]);
+            scanner.Parse(page.body.data(), page.body.size());
+            page.strTitle = scanner.Title();
+            page.resources = scanner.Resources();
+            files::CreateFolders(m_strStaging);
+            for (const auto& resource : page.resources) {
+                if (IsSafeResourceName(CPageScanner::ResourceFileName(resource))) {
+                    queueResource(resource, m_nScanned);
+                }
+            }
+        }
+        page.state = Page::State::Ready;
+        ++m_nScanned;
+    }
+}
+
+// Moves the transfers on a little while the current page waits.
+void CPageRun::step(int nCurrent)
+{
+    m_nCurrent = nCurrent;
+    stopRequested();
+    m_queue.Poll(100);
+    scanFetched();
+}
+
+std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
+{
+    m_strStaging = projectFolder;
+    const std::string projectKey = std::to_string(m_task.m_hProjectItem);
+    const int nTotal = static_cast<int>(m_pages.size());
+    int nSaved = 0;
+    int nFailed = 0;
+    for (int i = 0; i < nTotal; ++i) {
+        m_nCurrent = i;
+        if (stopRequested()) {
+            break;
+        }
+        const std::string& strName = m_list.names[i];
+        const std::string progress = std::to_string(i + 1) + "\t" + std::to_string(nTotal);
+
+        notify(WM_DOWNLOAD_BEGIN, m_list.urls[i], 0);
+        startFetch(i);
+        scanFetched();
+        while (m_pages[i].state != Page::State::Ready) {
+            step(i);
+        }
+        // With this page's body in, the next page is asked for while this one's resources come, unless
+        // the job has been told to stop.
+        if (i + 1 < nTotal && !stopRequested()) {
+            startFetch(i + 1);
+        }
+        Page& page = m_pages[i];
+        if (page.nResult != CHttpFetcher::kFetchOk) {
+            ++nFailed;
+            notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+            page = Page();
+            continue;
+        }
+
+        files::CreateFolders(projectFolder);
+        const std::string relativeFolder = strName + ".files";
+        const std::string resourceFolder = projectFolder + relativeFolder;
+        files::CreateFolder(resourceFolder);
+
+        for (const auto& resource : page.resources) {
+            const std::string fileName = CPageScanner::ResourceFileName(resource);
+            bool bOk = false;
+            if (IsSafeResourceName(fileName)) {
+                for (;;) {
+                    const auto state = m_resources.StateOf(resource);
+                    if (state == CJobResources::State::Unknown) {
+                        queueResource(resource, i);
+                    } else if (state == CJobResources::State::Ready) {
+                        bOk = m_resources.Place(resource, resourceFolder + "/" + fileName);
+                        break;
+                    } else if (state == CJobResources::State::Failed) {
+                        break;
+                    } else {
+                        step(i);
+                    }
+                }
+            }
+            notify(WM_DOWNLOAD_RESULT, resource, bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
+        }
+
+        CPageScanner scanner;
+        scanner.SetPageName(strName);
+        scanner.SetResourceFolder(resourceFolder);
+        if (!scanner.RewriteAndSave(relativeFolder, page.body, m_list.strExt, m_task.m_bKeepScripts)) {
+            ++nFailed;
+            notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+            page = Page();
+            continue;
+        }
+        ++nSaved;
+        const std::string record = projectFolder + strName + m_list.strExt + "\t" + page.strUrl + "\t" + projectKey +
+                                   "\t" + titleForRecord(page.strTitle) + "\t" + progress;
+        page = Page();
+        notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
+    }
+    // Whatever ran ahead is dropped with its files.
+    m_queue.AbandonGroupsAbove(-1);
+    return {nSaved, nFailed};
 }
 
 } // namespace
@@ -227,18 +496,14 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     if (task.m_nMode != 0 && task.m_nMode != 1) {
         return 0;
     }
-    auto notify = [&task](unsigned nMessage, const std::string& strText, int nCode) {
-        if (task.m_hNotifyWnd) {
-            task.m_hNotifyWnd->OnDownloadMessage(nMessage, strText, nCode);
-        }
-    };
 
     CHttpSession session;
     PageList list;
+    std::string topBody;
     if (task.m_nMode == 0) {
         buildAddressList(task, list);
     } else {
-        buildLinkList(task, session, pCancel, list);
+        buildLinkList(task, session, pCancel, list, topBody);
     }
     makeFileNamesSafe(list);
 
@@ -246,69 +511,22 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     const std::string saveFolder =
         files::AbsolutePath(task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder);
     const std::string projectFolder = files::Join(saveFolder, projectFolderName(task.m_strProjectName)) + "/";
-    const std::string projectKey = std::to_string(task.m_hProjectItem);
-    const int nTotal = static_cast<int>(list.urls.size());
-    int nSaved = 0;
-    int nFailed = 0;
 
-    std::string body;
-    body.reserve(CHttpFetcher::kInitialBufferSize);
-    for (int i = 0; i < nTotal; ++i) {
-        if (stopRequested(pCancel)) {
-            break;
+    std::pair<int, int> counts{0, 0};
+    {
+        CPageRun run(task, session, pCancel, list);
+        if (task.m_nMode == 1 && !list.urls.empty()) {
+            run.SetFetched(0, std::move(topBody));
         }
-        std::string strUrl = list.urls[i];
-        const std::string& strName = list.names[i];
-        const std::string progress = std::to_string(i + 1) + "\t" + std::to_string(nTotal);
-
-        notify(WM_DOWNLOAD_BEGIN, strUrl, 0);
-
-        size_t nLength = 0;
-        body.clear();
-        CHttpFetcher fetcher(&session);
-        fetcher.SetCancelFlag(pCancel);
-        fetcher.Open();
-        if (fetcher.Fetch(strUrl, body, nLength, 1) != 0) {
-            fetcher.Close();
-            ++nFailed;
-            notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
-            continue;
-        }
-        cutAtZero(body);
-        convertUtf8Page(body);
-
-        CPageScanner scanner;
-        scanner.Reset();
-        scanner.SetBaseUrl(strUrl);
-        scanner.SetPageName(strName);
-        scanner.Parse(body.data(), body.size());
-
-        files::CreateFolders(projectFolder);
-        const std::string relativeFolder = strName + ".files";
-        files::CreateFolder(projectFolder + relativeFolder);
-        scanner.SetResourceFolder(projectFolder + relativeFolder);
-
-        for (const auto& resource : scanner.Resources()) {
-            bool bOk = scanner.DownloadResource(resource, &session, pCancel);
-            notify(WM_DOWNLOAD_RESULT, resource, bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
-        }
-
-        if (!scanner.RewriteAndSave(relativeFolder, body, list.strExt, task.m_bKeepScripts)) {
-            fetcher.Close();
-            ++nFailed;
-            notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
-            continue;
-        }
-        ++nSaved;
-        const std::string record = projectFolder + strName + list.strExt + "\t" + strUrl + "\t" + projectKey + "\t" +
-                                   titleForRecord(scanner.Title()) + "\t" + progress;
-        notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
-        fetcher.Close();
+        counts = run.Run(projectFolder);
     }
 
-    const std::string summary = task.m_strProjectName + "\t" + std::to_string(nSaved) + "\t" + std::to_string(nFailed) +
-                                "\t" + files::Join(saveFolder, projectFolderName(task.m_strProjectName));
-    notify(WM_DOWNLOAD_FINISHED, summary, 0);
+    const std::string summary = task.m_strProjectName + "\t" + std::to_string(counts.first) + "\t" +
+                                std::to_string(counts.second) + "\t" +
+                                files::Join(saveFolder, projectFolderName(task.m_strProjectName));
+    if (task.m_hNotifyWnd) {
+        task.m_hNotifyWnd->OnDownloadMessage(WM_DOWNLOAD_FINISHED, summary, 0);
+    }
     return 0;
 }
 

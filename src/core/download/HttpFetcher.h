@@ -9,8 +9,8 @@
 
 class CHttpSession;
 
-// One HTTP(S) GET of a page into the caller's string, following redirects itself. Used for one page (and its
-// redirects) on one thread: Open, Fetch, Close.
+// One HTTP(S) GET of a page into the caller's string, following redirects itself, run through the session's
+// transfer queue. Used for one page (and its redirects) on one thread: Open, Fetch, Close.
 class CHttpFetcher
 {
 public:
@@ -20,7 +20,6 @@ public:
     static constexpr int kFetchRedirected = 3; // 301/302/303: the address now holds the target
     static constexpr int kFetchBadStatus = 4;  // any other status, or the response broke off or was too large
 
-    static constexpr size_t kInitialBufferSize = 3'000'000;
     static constexpr size_t kMaxBodySize = 64u << 20;
     // Fetch makes at most this many requests: two redirects are followed, a third ends with kFetchRedirected.
     static constexpr int kMaxRequests = 3;
@@ -50,8 +49,7 @@ public:
     const std::string& LastError() const { return m_strLastError; }
 
 private:
-    struct Transfer;
-    static size_t OnBody(char* pData, size_t nSize, size_t nCount, void* pUser);
+    int Request(std::string& strUrl, std::string& body, size_t& nLength, int nMaxRequests);
 
     CHttpSession* m_pSession;
     std::unique_ptr<CHttpSession> m_pOwnSession;

@@ -1,14 +1,14 @@
 #include "HttpSession.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <mutex>
+
+#include "TransferQueue.h"
 
 namespace
 {
 
 constexpr long kConnectTimeoutMs = 4000;
-constexpr int kPollMs = 100;
 
 void InitCurlOnce()
 {
@@ -32,6 +32,7 @@ CHttpSession::CHttpSession()
 
 CHttpSession::~CHttpSession()
 {
+    m_pQueue.reset();
     if (m_pMulti) {
         curl_multi_cleanup(m_pMulti);
     }
@@ -52,64 +53,22 @@ void CHttpSession::ApplyCommonOptions(CURL* pEasy, int nStallSeconds) const
     curl_easy_setopt(pEasy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(pEasy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(pEasy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    // Every encoding this libcurl can decode is offered; bodies are stored decoded.
+    curl_easy_setopt(pEasy, CURLOPT_ACCEPT_ENCODING, "");
+    // Wait for a connection that can carry one more HTTP/2 stream rather than open another.
+    curl_easy_setopt(pEasy, CURLOPT_PIPEWAIT, 1L);
     // A transfer that moves no byte for this long has stalled and fails.
     curl_easy_setopt(pEasy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(pEasy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(nStallSeconds));
     curl_easy_setopt(pEasy, CURLOPT_CAINFO, m_strCaFile.empty() ? nullptr : m_strCaFile.c_str());
 }
 
-CURLcode CHttpSession::Perform(CURL* pEasy, const std::atomic<bool>* pCancel, int nStallSeconds)
+CTransferQueue& CHttpSession::Queue()
 {
-    using Clock = std::chrono::steady_clock;
-    if (!m_pMulti || curl_multi_add_handle(m_pMulti, pEasy) != CURLM_OK) {
-        return CURLE_FAILED_INIT;
+    if (!m_pQueue) {
+        m_pQueue = std::make_unique<CTransferQueue>(*this);
     }
-    CURLcode result = CURLE_OK;
-    curl_off_t nLastReceived = -1;
-    Clock::time_point lastProgress = Clock::now();
-    for (;;) {
-        int nRunning = 0;
-        if (curl_multi_perform(m_pMulti, &nRunning) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
-            break;
-        }
-        bool bDone = false;
-        int nQueued = 0;
-        while (CURLMsg* pMsg = curl_multi_info_read(m_pMulti, &nQueued)) {
-            if (pMsg->msg == CURLMSG_DONE && pMsg->easy_handle == pEasy) {
-                result = pMsg->data.result;
-                bDone = true;
-            }
-        }
-        if (bDone) {
-            break;
-        }
-        if (nRunning == 0) {
-            result = CURLE_FAILED_INIT;
-            break;
-        }
-        // Removing the handle below aborts the transfer and drops its connection.
-        if (pCancel && pCancel->load()) {
-            result = CURLE_ABORTED_BY_CALLBACK;
-            break;
-        }
-        // curl's own low-speed check averages over several seconds, so a stall after a few bytes would
-        // outlast the time-out; this one counts from the last byte received.
-        curl_off_t nBody = 0;
-        long nHeaders = 0;
-        curl_easy_getinfo(pEasy, CURLINFO_SIZE_DOWNLOAD_T, &nBody);
-        curl_easy_getinfo(pEasy, CURLINFO_HEADER_SIZE, &nHeaders);
-        if (nBody + nHeaders != nLastReceived) {
-            nLastReceived = nBody + nHeaders;
-            lastProgress = Clock::now();
-        } else if (Clock::now() - lastProgress >= std::chrono::seconds(nStallSeconds)) {
-            result = CURLE_OPERATION_TIMEDOUT;
-            break;
-        }
-        curl_multi_poll(m_pMulti, nullptr, 0, kPollMs, nullptr);
-    }
-    curl_multi_remove_handle(m_pMulti, pEasy);
-    return result;
+    return *m_pQueue;
 }
 
 std::string CHttpSession::RequestAddress(const std::string& strUrl)

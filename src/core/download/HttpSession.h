@@ -1,12 +1,15 @@
 #pragma once
 
-#include <atomic>
+#include <memory>
 #include <string>
 
 #include <curl/curl.h>
 
-// What one download job shares between its page fetches and resource downloads: open connections, the
-// host-name cache and the certificate authorities trusted for HTTPS. Used by one thread at a time.
+class CTransferQueue;
+
+// What one download job shares between its page fetches and resource downloads: the one multi handle with
+// its open connections and host-name cache, the queue of transfers run on it, and the certificate
+// authorities trusted for HTTPS. Used by one thread at a time.
 class CHttpSession
 {
 public:
@@ -20,14 +23,16 @@ public:
     void SetCaFile(const std::string& strCaFile);
     const std::string& CaFile() const { return m_strCaFile; }
 
-    // Options every request of the program carries: user agent, connect time-out, no cache, proxies from
-    // the environment, http and https only, certificate authorities, stall time-out.
+    // Options every request of the program carries: user agent, connect time-out, no cache, compressed
+    // bodies accepted (and decoded), proxies from the environment, http and https only, HTTP/2 streams
+    // shared on one connection, certificate authorities, stall time-out.
     void ApplyCommonOptions(CURL* pEasy, int nStallSeconds) const;
+    // The headers ApplyCommonOptions sends.
+    const curl_slist* CommonHeaders() const { return m_pHeaders; }
 
-    // Runs one prepared transfer to its end. Returns CURLE_ABORTED_BY_CALLBACK when *pCancel turns true
-    // while it runs, and CURLE_OPERATION_TIMEDOUT when no byte has arrived for nStallSeconds (both checked
-    // at least every 100 ms, even while nothing arrives).
-    CURLcode Perform(CURL* pEasy, const std::atomic<bool>* pCancel, int nStallSeconds);
+    CURLM* Multi() const { return m_pMulti; }
+    // Every transfer of the session runs through this queue.
+    CTransferQueue& Queue();
 
     // The address as it can stand in a request line: spaces and control characters, which pages do put in
     // their addresses, escaped as %XX; everything else as written.
@@ -37,4 +42,5 @@ private:
     CURLM* m_pMulti = nullptr; // its connection and host-name caches outlive each transfer
     curl_slist* m_pHeaders = nullptr;
     std::string m_strCaFile;
+    std::unique_ptr<CTransferQueue> m_pQueue; // ended before the multi handle
 };

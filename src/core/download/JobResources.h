@@ -1,0 +1,53 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <unordered_map>
+
+// The resources one download job has asked for, by address exactly as collected. Each address is fetched
+// once per job: the first page that uses it gets the fetched file, a later page a hard link to that copy
+// (a copy where the file system has no links), and an address that failed is not asked for again.
+class CJobResources
+{
+public:
+    enum class State
+    {
+        Unknown,
+        Running,
+        Ready,
+        Failed
+    };
+
+    CJobResources() = default;
+    // Removes fetched files that were never placed.
+    ~CJobResources();
+    CJobResources(const CJobResources&) = delete;
+    CJobResources& operator=(const CJobResources&) = delete;
+
+    State StateOf(const std::string& strUrl) const;
+    // A request for the address has been queued on behalf of page nPage.
+    void Started(const std::string& strUrl, int nPage);
+    // The request ended: the body is in strTempFile (handed over), or it failed for strWhy.
+    void Fetched(const std::string& strUrl, const std::string& strTempFile);
+    void Failed(const std::string& strUrl, const std::string& strWhy);
+    // Forgets requests queued for pages after nPage (abandoned); their addresses count as unknown again.
+    void ForgetPagesAbove(int nPage);
+
+    // Puts a Ready address's body at strPath, replacing what is there. False (with pWhy) when that fails;
+    // the address is then failed for the rest of the job.
+    bool Place(const std::string& strUrl, const std::string& strPath, std::string* pWhy = nullptr);
+    // Why a Failed address failed.
+    std::string WhyFailed(const std::string& strUrl) const;
+
+private:
+    struct Entry
+    {
+        State state = State::Unknown;
+        int nPage = 0;
+        std::string strTemp;   // fetched, not placed yet
+        std::string strPlaced; // the first copy placed
+        std::string strWhy;
+    };
+    std::unordered_map<std::string, Entry> m_entries;
+    std::map<std::string, std::string> m_placedAt; // path → the address whose copy it holds
+};
