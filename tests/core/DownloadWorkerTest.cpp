@@ -1,10 +1,13 @@
 #include "download/DownloadWorker.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -121,7 +124,11 @@ TEST_F(DownloadWorkerTest, SeriesSavesEachPageWithItsImagesAndReportsEveryStepIn
     EXPECT_EQ(recorder.Events(), expected);
 
     EXPECT_EQ(readFile(projectFile("page1.files/a.gif")), kGif);
+    EXPECT_EQ(readFile(projectFile("page2.files/a.gif")), kGif);
     EXPECT_FALSE(files::Exists(projectFile("page1.files/gone.gif")));
+    // Each address is asked for once per job, the one that failed included.
+    EXPECT_EQ(server.RequestCount("/s/pics/a.gif"), 1);
+    EXPECT_EQ(server.RequestCount("/s/gone.gif"), 1);
     EXPECT_EQ(readFile(projectFile("page2.html")),
               "<html><head><title>第2页</title></head><body><img src=\"page2.files/a.gif\">"
               "<img src=\"page2.files/gone.gif\"><p>text</p></body></html>");
@@ -324,6 +331,189 @@ TEST_F(DownloadWorkerTest, RecordsAndSummaryNameTheRealFolders)
     EXPECT_EQ(events[1].strText.substr(0, events[1].strText.find('\t')), project + "/00.htm");
     EXPECT_EQ(events[2].strText, "a/b\t1\t0\t" + project);
     EXPECT_TRUE(files::Exists(project + "/00.htm"));
+}
+
+// Files a job leaves in the project folder that no page owns: temporary downloads.
+std::vector<std::string> strayFiles(const std::string& strFolder)
+{
+    std::vector<std::string> stray;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(strFolder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".part-") != std::string::npos || name.find(".link-") != std::string::npos) {
+            stray.push_back(name);
+        }
+    }
+    return stray;
+}
+
+TEST_F(DownloadWorkerTest, ParallelTransfersAreReportedInPageOrderWhateverOrderTheyEndIn)
+{
+    std::mutex mutex;
+    int nInFlight = 0;
+    int nMostInFlight = 0;
+    std::string top = "<title>Top</title>";
+    for (int p = 1; p <= 3; ++p) {
+        const std::string page = "p" + std::to_string(p);
+        top += "<a href=\"" + page + ".html\">" + page + "</a>";
+        std::string body = "<title>" + page + "</title>";
+        for (int k = 1; k <= 6; ++k) {
+            const std::string image = "/img/" + page + "_" + std::to_string(k) + ".gif";
+            body += "<img src=\"" + image + "\">";
+            // The first picture of each page answers last.
+            const int nDelayMs = k == 1 ? 400 : 20 * k;
+            server.Route(image, [&, nDelayMs, image](const TestHttpRequest&) {
+                {
+                    std::lock_guard lock(mutex);
+                    nMostInFlight = std::max(nMostInFlight, ++nInFlight);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(nDelayMs));
+                std::lock_guard lock(mutex);
+                --nInFlight;
+                return TestHttpResponse::Text("GIF89a" + image);
+            });
+        }
+        server.Route("/" + page + ".html", TestHttpResponse::Html(body));
+    }
+    server.Route("/index.html", TestHttpResponse::Html(top));
+    task.m_nMode = 1;
+    task.m_strTopUrl = server.Url("/index.html");
+
+    DownloadWorker(&task);
+
+    std::vector<Event> expected;
+    const std::vector<std::string> names = {"index", "p1", "p2", "p3"};
+    for (int n = 0; n < 4; ++n) {
+        const std::string url = server.Url("/" + names[n] + ".html");
+        expected.push_back({WM_DOWNLOAD_BEGIN, url, 0});
+        for (int k = 1; n > 0 && k <= 6; ++k) {
+            expected.push_back({WM_DOWNLOAD_RESULT, server.Url("/img/" + names[n] + "_" + std::to_string(k) + ".gif"),
+                                DR_RESOURCE_DONE});
+        }
+        const std::string title = n == 0 ? "Top" : names[n];
+        expected.push_back(
+            {WM_DOWNLOAD_RESULT,
+             projectFile(names[n] + ".html") + "\t" + url + "\t4242\t" + title + "\t" + std::to_string(n + 1) + "\t4",
+             DR_PAGE_SAVED});
+    }
+    expected.push_back({WM_DOWNLOAD_FINISHED, summary(4, 0), 0});
+    EXPECT_EQ(recorder.Events(), expected);
+    EXPECT_EQ(readFile(projectFile("p2.files/p2_1.gif")), "GIF89a/img/p2_1.gif");
+    // Several at once, never more than one host may take.
+    EXPECT_GE(nMostInFlight, 2);
+    EXPECT_LE(nMostInFlight, 4);
+    // The top page was fetched once, to build the list and to be saved.
+    EXPECT_EQ(server.RequestCount("/index.html"), 1);
+    EXPECT_EQ(strayFiles(folder.path()), std::vector<std::string>());
+}
+
+TEST_F(DownloadWorkerTest, AResourceSharedByPagesIsFetchedOnceAndCopiedIntoEachFolder)
+{
+    server.Route("/shared/logo.gif", TestHttpResponse::Text(kGif));
+    server.Route("/a/x.gif", TestHttpResponse::Text("from a"));
+    server.Route("/b/x.gif", TestHttpResponse::Text("from b"));
+    for (int n = 1; n <= 4; ++n) {
+        std::string body = "<img src=\"/shared/logo.gif\"><img src=\"/missing.gif\">";
+        if (n == 2) {
+            // Two addresses with one file name: the later one wins this page's copy.
+            body += "<img src=\"/a/x.gif\"><img src=\"/b/x.gif\"><img src=\"/shared/logo.gif\">";
+        }
+        if (n == 4) {
+            body += "<img src=\"/a/x.gif\">";
+        }
+        server.Route("/p" + std::to_string(n) + ".htm", TestHttpResponse::Html(body));
+    }
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p4.htm");
+
+    DownloadWorker(&task);
+
+    int nDone = 0;
+    int nFailed = 0;
+    for (const auto& e : recorder.Events()) {
+        nDone += e.nCode == DR_RESOURCE_DONE && e.nMessage == WM_DOWNLOAD_RESULT ? 1 : 0;
+        nFailed += e.nCode == DR_RESOURCE_FAILED && e.nMessage == WM_DOWNLOAD_RESULT ? 1 : 0;
+    }
+    EXPECT_EQ(nDone, 4 + 1 + 2 + 1);
+    EXPECT_EQ(nFailed, 4);
+    EXPECT_EQ(server.RequestCount("/shared/logo.gif"), 1);
+    EXPECT_EQ(server.RequestCount("/missing.gif"), 1);
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(readFile(projectFile("p" + std::to_string(n) + ".files/logo.gif")), kGif) << n;
+    }
+    EXPECT_EQ(readFile(projectFile("p2.files/x.gif")), "from b");
+    // Page 4 gets a's picture, not the copy b overwrote.
+    EXPECT_EQ(readFile(projectFile("p4.files/x.gif")), "from a");
+    EXPECT_EQ(strayFiles(folder.path()), std::vector<std::string>());
+}
+
+TEST_F(DownloadWorkerTest, StopDuringParallelTransfersFinishesThePageAndDropsWhatRanAhead)
+{
+    for (int n = 1; n <= 3; ++n) {
+        std::string body;
+        for (int k = 1; k <= 5; ++k) {
+            const std::string image = "/i" + std::to_string(n) + "_" + std::to_string(k) + ".gif";
+            body += "<img src=\"" + image + "\">";
+            TestHttpResponse late = TestHttpResponse::Text("GIF89a");
+            late.nDelayMs = 150;
+            server.Route(image, late);
+        }
+        server.Route("/p" + std::to_string(n) + ".htm", TestHttpResponse::Html(body));
+    }
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p3.htm");
+    recorder.hook = [this](unsigned nMessage, const std::string& strText, int) {
+        if (nMessage == WM_DOWNLOAD_RESULT && strText == server.Url("/i1_1.gif")) {
+            g_stopDownloadEvent.SetEvent();
+        }
+    };
+
+    DownloadWorker(&task);
+
+    auto events = recorder.Events();
+    EXPECT_EQ(events.back(), (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
+    ASSERT_EQ(events.size(), 1u + 5u + 1u + 1u); // page 1 whole, nothing of page 2
+    for (int k = 1; k <= 5; ++k) {
+        EXPECT_EQ(events[k].nCode, DR_RESOURCE_DONE);
+        EXPECT_TRUE(files::Exists(projectFile("p1.files/i1_" + std::to_string(k) + ".gif")));
+    }
+    EXPECT_FALSE(files::Exists(projectFile("p2.htm")));
+    EXPECT_FALSE(files::Exists(projectFile("p2.files")));
+    EXPECT_EQ(server.RequestCount("/p3.htm"), 0);
+    EXPECT_EQ(strayFiles(folder.path()), std::vector<std::string>());
+}
+
+TEST_F(DownloadWorkerTest, CancelDuringParallelTransfersEndsThemAtOnce)
+{
+    std::unique_ptr<CDownloadJob> pJob;
+    std::string body;
+    for (int k = 1; k <= 6; ++k) {
+        const std::string image = "/stall" + std::to_string(k) + ".gif";
+        body += "<img src=\"" + image + "\">";
+        server.Route(image, [&pJob](const TestHttpRequest&) {
+            pJob->Cancel();
+            TestHttpResponse r = TestHttpResponse::Text(std::string(100000, 'x'));
+            r.nStallAfter = 100;
+            return r;
+        });
+    }
+    server.Route("/p1.htm", TestHttpResponse::Html(body));
+    server.Route("/p2.htm", TestHttpResponse::Html("second"));
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p2.htm");
+
+    pJob = std::make_unique<CDownloadJob>(task);
+    pJob->Start();
+    pJob->Wait();
+
+    auto events = recorder.Events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
+    for (size_t i = 1; i + 2 < events.size(); ++i) {
+        EXPECT_EQ(events[i].nCode, DR_RESOURCE_FAILED) << events[i].strText;
+    }
+    EXPECT_FALSE(files::Exists(projectFile("p2.htm")));
+    EXPECT_EQ(strayFiles(folder.path()), std::vector<std::string>());
 }
 
 TEST_F(DownloadWorkerTest, OtherModesEndSilently)

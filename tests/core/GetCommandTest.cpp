@@ -83,6 +83,12 @@ TEST_F(GetCommandTest, ExitStatusTellsFailuresAndBadArguments)
         {{"get", "--project", "p"}, 2},
         {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--add-count", "x"}, 2},
         {{"get", "--bogus"}, 2},
+        {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--connections", "17"}, 2, "1 to 16"},
+        {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--connections", "0"}, 2, "1 to 16"},
+        {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--wait", "soon"}, 2, "--wait"},
+        {{"get", "--from", server.Url("/ok.htm"), "--project", "p", "--folder", folder.path(), "--connections", "1",
+          "--wait", "0.2"},
+         0},
     };
     for (const auto& c : cases) {
         ProcessResult run = RunCli(c.args);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/Files.h"
@@ -16,6 +17,15 @@ namespace
 // there only once the new file is complete.
 bool LinkOrCopy(const std::string& strSource, const std::string& strPath, std::string* pWhy)
 {
+    // Already the same file (a page using the address twice): renaming a link over its twin does nothing.
+    struct stat source
+    {};
+    struct stat target
+    {};
+    if (::stat(strSource.c_str(), &source) == 0 && ::stat(strPath.c_str(), &target) == 0 &&
+        source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
+        return true;
+    }
     std::string strTemp = files::Join(files::FolderOf(strPath), "." + files::FileName(strPath) + ".link-XXXXXX");
     const int fd = mkstemp(strTemp.data());
     if (fd < 0) {
