@@ -7,12 +7,15 @@ packages=(
     libcurl4-openssl-dev libssl-dev
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-webengine-dev qt6-pdf-dev libqt6webenginecore6-bin libgl-dev
     fp-utils libchm-bin libchm-dev
+    libgumbo-dev libzip-dev
     fonts-noto-cjk
 )
 if [ "${1:-}" = "--test" ]; then
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth nginx-light wget openssl)
     # The fuzz programs (libFuzzer and its sanitizers come with clang).
     packages+=(clang libclang-rt-14-dev)
+    # EPUB books are checked with epubcheck, which runs on Java.
+    packages+=(epubcheck default-jre-headless)
 fi
 
 missing=()

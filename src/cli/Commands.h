@@ -12,6 +12,7 @@ int RunExpand(const CliArgs& args);
 int RunScan(const CliArgs& args);
 int RunList(const CliArgs& args);
 int RunChm(const CliArgs& args);
+int RunEpub(const CliArgs& args);
 
 class CUrlSequence;
 // Why the last Expand of sequence refused its pair, for the user.

@@ -21,6 +21,7 @@ constexpr Command kCommands[] = {
     {"scan", RunScan, "show a saved page's title, links and resources"},
     {"list", RunList, "list the projects and pages of a project file"},
     {"chm", RunChm, "build a compiled help e-book from a project"},
+    {"epub", RunEpub, "make an EPUB 3 e-book from a project"},
 };
 
 void printUsage(FILE* out)

@@ -99,6 +99,21 @@ std::string PageTextToUtf8(std::string_view text)
     return IsValidUtf8(text) ? std::string(text) : Gb18030ToUtf8(text);
 }
 
+bool CharsetToUtf8(std::string_view text, const std::string& charset, std::string& out)
+{
+    iconv_t cd = iconv_open("UTF-8", charset.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return false;
+    }
+    iconv_close(cd);
+    out = convert("UTF-8", charset.c_str(), text, [](char*& in, size_t& left, std::string& converted) {
+        converted += kReplacementUtf8;
+        ++in;
+        --left;
+    });
+    return true;
+}
+
 std::string Utf8ToGb18030(std::string_view utf8)
 {
     return convert("GB18030", "UTF-8", utf8, [](char*& in, size_t& left, std::string& out) {

@@ -24,5 +24,8 @@ bool IsValidUtf8(std::string_view text);
 // Text taken from a page whose code page is not known (a title, say): kept when it is valid UTF-8,
 // otherwise read as GB18030, the code page saved pages are stored in.
 std::string PageTextToUtf8(std::string_view text);
+// Text in the named character set (an iconv or web label such as "big5" or "iso-8859-1") → UTF-8,
+// undecodable bytes becoming U+FFFD. False, with out untouched, when the set is unknown.
+bool CharsetToUtf8(std::string_view text, const std::string& charset, std::string& out);
 
 } // namespace codepage

@@ -1,0 +1,579 @@
+#include "EpubBuilder.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <unistd.h>
+#include <zip.h>
+
+#include <openssl/evp.h>
+
+#include "BookFiles.h"
+#include "EpubPackage.h"
+#include "XhtmlWriter.h"
+#include "download/AsciiText.h"
+#include "download/PageScanner.h"
+#include "download/Url.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+struct Resource
+{
+    std::string strBookPath; // below the content folder
+    std::string strMediaType;
+    std::string strLocalPath;
+};
+
+struct BookPage
+{
+    const CProjectInfor* pRecord = nullptr;
+    std::string strLocalPath; // normalised
+    std::string strName;      // "p0001.xhtml", in the text folder
+    std::string strId;        // "p0001"
+    std::string strTitle;     // as the contents show it
+    std::set<std::string> ids;
+    bool bSvg = false;
+};
+
+// Everything the pages of one book can point at.
+struct BookIndex
+{
+    std::vector<BookPage> pages;
+    std::map<std::string, std::size_t> pageByPath;
+    std::map<std::string, std::size_t> pageByUrl;
+    std::map<std::string, Resource> resources; // by normalised local path
+};
+
+std::string normalised(const std::string& path)
+{
+    return fs::path(path).lexically_normal().string();
+}
+
+std::string percentDecoded(std::string_view text)
+{
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() + 0 && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// The scheme of an absolute reference in lower case ("http"), empty for a relative one.
+std::string schemeOf(std::string_view ref)
+{
+    for (std::size_t i = 0; i < ref.size(); ++i) {
+        const char c = ref[i];
+        const bool bAlpha = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (c == ':') {
+            return i > 0 ? ascii::ToLower(ref.substr(0, i)) : std::string();
+        }
+        if (!(bAlpha || (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))) {
+            return {};
+        }
+    }
+    return {};
+}
+
+std::string withoutFragment(std::string_view address)
+{
+    return std::string(address.substr(0, address.find('#')));
+}
+
+// A name that is safe in the book's container on every reader: ASCII letters, digits, ".", "-", "_".
+std::string safeName(const std::string& name)
+{
+    std::string out;
+    for (char c : name) {
+        const bool bSafe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '-' || c == '_';
+        out += bSafe ? c : '_';
+    }
+    if (out.empty() || out[0] == '.') {
+        out.insert(out.begin(), '_');
+    }
+    return out;
+}
+
+std::string pageNumber(std::size_t n)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "p%04zu", n);
+    return text;
+}
+
+// The page's resource folder as the engine names it: the file up to its last "." + ".files".
+std::string resourceFolderOf(const std::string& pageFile)
+{
+    const std::string name = files::FileName(pageFile);
+    const auto dot = name.rfind('.');
+    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    return files::Join(files::FolderOf(pageFile), base + ".files");
+}
+
+// Adds every picture, style sheet and font of the page's resource folder under res/<page id>/.
+void collectResources(const BookPage& page, BookIndex& index, std::set<std::string>& bookPaths)
+{
+    const std::string folder = resourceFolderOf(page.strLocalPath);
+    std::error_code error;
+    fs::recursive_directory_iterator it(folder, error);
+    if (error) {
+        return;
+    }
+    for (; it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (error) {
+            break;
+        }
+        if (!it->is_regular_file(error)) {
+            continue;
+        }
+        const std::string local = normalised(it->path().string());
+        if (index.resources.count(local) > 0) {
+            continue;
+        }
+        std::string head;
+        files::ReadFile(local, head, nullptr, 4096);
+        const std::string type = book::CoreMediaType(local, head);
+        if (type.empty()) {
+            continue;
+        }
+        std::string bookPath = "res/" + page.strId;
+        for (const auto& part : it->path().lexically_relative(folder)) {
+            bookPath += "/" + safeName(part.string());
+        }
+        if (bookPaths.count(bookPath) > 0) {
+            const auto slash = bookPath.rfind('/');
+            std::string renamed;
+            for (int n = 2; renamed.empty() || bookPaths.count(renamed) > 0; ++n) {
+                renamed = bookPath.substr(0, slash + 1) + std::to_string(n) + "_" + bookPath.substr(slash + 1);
+            }
+            bookPath = renamed;
+        }
+        bookPaths.insert(bookPath);
+        index.resources[local] = {bookPath, type, local};
+    }
+}
+
+// Answers a page's references from the book's index. Links are written only once every page's ids are
+// known (the second pass): a link to an id the target does not hold loses its fragment.
+class CPageReferences final : public book::IReferenceMap
+{
+public:
+    CPageReferences(const BookIndex& index, std::size_t nPage, bool bLinks)
+        : m_index(index)
+        , m_page(index.pages[nPage])
+        , m_nPage(nPage)
+        , m_bLinks(bLinks)
+        , m_resolver(m_page.pRecord->m_strUrl)
+    {}
+
+    std::string MapLink(std::string_view value) override
+    {
+        if (!m_bLinks || value.empty()) {
+            return {};
+        }
+        const auto hash = value.find('#');
+        const std::string base(value.substr(0, hash));
+        const std::string fragment =
+            hash == std::string_view::npos ? std::string() : std::string(value.substr(hash + 1));
+        if (base.empty()) {
+            return pageHref(m_nPage, fragment, true);
+        }
+        const std::string scheme = schemeOf(base);
+        if (!scheme.empty()) {
+            if (scheme != "http" && scheme != "https" && scheme != "mailto" && scheme != "ftp" && scheme != "tel" &&
+                scheme != "news") {
+                return {};
+            }
+            auto found = m_index.pageByUrl.find(base);
+            return found != m_index.pageByUrl.end() ? pageHref(found->second, fragment, false) : book::EncodeUri(value);
+        }
+        const std::string path = base.substr(0, base.find('?'));
+        if (!path.empty() && path[0] != '/') {
+            auto found = m_index.pageByPath.find(localPath(path));
+            if (found != m_index.pageByPath.end()) {
+                return pageHref(found->second, fragment, false);
+            }
+        }
+        // Anything else points at the web: written as the page's own address resolves it.
+        const auto absolute = m_resolver.Resolve(base);
+        if (!absolute) {
+            return {};
+        }
+        auto found = m_index.pageByUrl.find(*absolute);
+        if (found != m_index.pageByUrl.end()) {
+            return pageHref(found->second, fragment, false);
+        }
+        return book::EncodeUri(fragment.empty() ? *absolute : *absolute + "#" + fragment);
+    }
+
+    std::string MapResource(std::string_view value, Use use) override
+    {
+        if (value.empty() || !schemeOf(value).empty()) {
+            return {};
+        }
+        const std::string path(value.substr(0, value.find_first_of("?#")));
+        if (path.empty() || path[0] == '/') {
+            return {};
+        }
+        auto found = m_index.resources.find(localPath(path));
+        if (found == m_index.resources.end()) {
+            return {};
+        }
+        const std::string& type = found->second.strMediaType;
+        if ((use == Use::StyleSheet) != (type == "text/css") || (use == Use::Image && type.rfind("image/", 0) != 0)) {
+            return {};
+        }
+        return "../" + found->second.strBookPath;
+    }
+
+private:
+    std::string localPath(const std::string& relative) const
+    {
+        return normalised(files::Join(files::FolderOf(m_page.strLocalPath), percentDecoded(relative)));
+    }
+
+    std::string pageHref(std::size_t nTarget, const std::string& fragment, bool bSamePage) const
+    {
+        const BookPage& target = m_index.pages[nTarget];
+        const std::string id = percentDecoded(fragment);
+        const bool bId = !id.empty() && target.ids.count(id) > 0;
+        if (bSamePage) {
+            return bId ? "#" + book::EncodeUri(id) : std::string();
+        }
+        return bId ? target.strName + "#" + book::EncodeUri(id) : target.strName;
+    }
+
+    const BookIndex& m_index;
+    const BookPage& m_page;
+    std::size_t m_nPage;
+    bool m_bLinks;
+    url::Resolver m_resolver;
+};
+
+std::string collapsed(const std::string& text)
+{
+    std::string out;
+    bool bSpace = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            bSpace = !out.empty();
+            continue;
+        }
+        if (bSpace) {
+            out += ' ';
+            bSpace = false;
+        }
+        out += c;
+    }
+    return out;
+}
+
+// The title a page has in the contents. The tree's title is the user's when they renamed the page;
+// otherwise it is the page's title as the engine read it, without knowing the page's charset and with
+// its entities left as written, so the title read from the decoded page serves better.
+std::string contentsTitle(const std::string& recorded, const std::string& bytes, const std::string& decoded)
+{
+    CPageScanner scanner;
+    scanner.Reset();
+    scanner.Parse(bytes.data(), bytes.size());
+    std::string engineTitle = codepage::PageTextToUtf8(scanner.Title());
+    const std::string tree = collapsed(codepage::PageTextToUtf8(recorded));
+    if (!tree.empty() && tree != collapsed(engineTitle)) {
+        return tree;
+    }
+    return collapsed(decoded);
+}
+
+// The book's container, written on close. Buffers are handed to libzip, which frees them.
+class CZip
+{
+public:
+    explicit CZip(const std::string& path)
+    {
+        int nError = 0;
+        m_pZip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &nError);
+        if (!m_pZip) {
+            zip_error_t error;
+            zip_error_init_with_code(&error, nError);
+            m_strError = zip_error_strerror(&error);
+            zip_error_fini(&error);
+        }
+    }
+    ~CZip()
+    {
+        if (m_pZip) {
+            zip_discard(m_pZip);
+        }
+    }
+    CZip(const CZip&) = delete;
+    CZip& operator=(const CZip&) = delete;
+
+    bool IsOpen() const { return m_pZip != nullptr; }
+    const std::string& Error() const { return m_strError; }
+
+    bool AddText(const std::string& name, const std::string& text, bool bStore = false)
+    {
+        void* copy = std::malloc(text.size() + 1);
+        if (!copy) {
+            return fail("out of memory");
+        }
+        std::memcpy(copy, text.data(), text.size());
+        zip_source_t* source = zip_source_buffer(m_pZip, copy, text.size(), 1);
+        if (!source) {
+            std::free(copy);
+            return fail(zip_strerror(m_pZip));
+        }
+        return add(name, source, bStore);
+    }
+
+    bool AddFile(const std::string& name, const std::string& path, bool bStore)
+    {
+        zip_source_t* source = zip_source_file(m_pZip, path.c_str(), 0, 0);
+        return source ? add(name, source, bStore) : fail(zip_strerror(m_pZip));
+    }
+
+    // Writes the container; false (with Error()) when it cannot be written.
+    bool Close()
+    {
+        if (zip_close(m_pZip) != 0) {
+            m_strError = zip_strerror(m_pZip);
+            return false;
+        }
+        m_pZip = nullptr;
+        return true;
+    }
+
+private:
+    bool add(const std::string& name, zip_source_t* source, bool bStore)
+    {
+        const zip_int64_t n = zip_file_add(m_pZip, name.c_str(), source, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE);
+        if (n < 0) {
+            zip_source_free(source);
+            return fail(zip_strerror(m_pZip));
+        }
+        if (bStore && zip_set_file_compression(m_pZip, static_cast<zip_uint64_t>(n), ZIP_CM_STORE, 0) != 0) {
+            return fail(zip_strerror(m_pZip));
+        }
+        return true;
+    }
+
+    bool fail(const std::string& why)
+    {
+        m_strError = why;
+        return false;
+    }
+
+    zip_t* m_pZip = nullptr;
+    std::string m_strError;
+};
+
+EpubBuildResult failed(EpubBuildResult result, EpubBuildResult::Code code, const std::string& message)
+{
+    result.m_code = code;
+    result.m_strMessage = message;
+    return result;
+}
+
+} // namespace
+
+std::string EpubFilePath(const std::string& folder, const std::string& name)
+{
+    const bool bHasExtension = name.size() > 5 && ascii::EqualsNoCase(name.substr(name.size() - 5), ".epub");
+    return files::Join(folder, bHasExtension ? name : name + ".epub");
+}
+
+std::string EpubBookUuid(const std::string& projectName, const std::string& bookName)
+{
+    // Our own namespace for book identifiers.
+    static const unsigned char kNamespace[16] = {0x7f, 0x3c, 0x2a, 0x9e, 0x5b, 0x1d, 0x4c, 0x8e,
+                                                 0x9a, 0x6f, 0x3d, 0x2e, 0x1b, 0x0c, 0x4a, 0x58};
+    std::string data(reinterpret_cast<const char*>(kNamespace), sizeof kNamespace);
+    // The zero byte keeps "ab" + "c" apart from "a" + "bc".
+    data += projectName;
+    data += '\0';
+    data += bookName;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int nDigest = 0;
+    EVP_Digest(data.data(), data.size(), digest, &nDigest, EVP_sha1(), nullptr);
+    digest[6] = static_cast<unsigned char>((digest[6] & 0x0F) | 0x50);
+    digest[8] = static_cast<unsigned char>((digest[8] & 0x3F) | 0x80);
+    char text[37];
+    std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", digest[0],
+                  digest[1], digest[2], digest[3], digest[4], digest[5], digest[6], digest[7], digest[8], digest[9],
+                  digest[10], digest[11], digest[12], digest[13], digest[14], digest[15]);
+    return text;
+}
+
+EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
+                                const EpubProgress& onProgress,
+                                const EpubWarning& onWarning,
+                                const std::atomic<bool>* pCancel)
+{
+    EpubBuildResult result;
+    auto cancelled = [&] { return pCancel && pCancel->load(); };
+    if (params.m_pages.empty()) {
+        return failed(result, EpubBuildResult::Code::NoPages, "the project has no pages");
+    }
+    const std::string folder = files::FolderOf(files::AbsolutePath(params.m_strEpubFile));
+    if (!files::IsFolder(folder)) {
+        return failed(result, EpubBuildResult::Code::CannotWrite, "the folder " + folder + " does not exist");
+    }
+    if (::access(folder.c_str(), W_OK) != 0) {
+        return failed(result, EpubBuildResult::Code::CannotWrite, "the folder " + folder + " is not writable");
+    }
+
+    // The pages that can be read, in order, with their pictures and style sheets.
+    BookIndex index;
+    std::set<std::string> bookPaths;
+    for (const auto& record : params.m_pages) {
+        const std::string path = normalised(files::AbsolutePath(record.m_strLocalFile));
+        std::string why;
+        if (!files::IsRegularFile(path)) {
+            why = files::Exists(path) ? "not a plain file" : "no such file";
+        } else if (::access(path.c_str(), R_OK) != 0) {
+            why = "permission denied";
+        }
+        if (!why.empty()) {
+            ++result.m_nSkipped;
+            if (onWarning) {
+                onWarning(record.m_strLocalFile, why);
+            }
+            continue;
+        }
+        BookPage page;
+        page.pRecord = &record;
+        page.strLocalPath = path;
+        page.strId = pageNumber(index.pages.size() + 1);
+        page.strName = page.strId + ".xhtml";
+        index.pageByPath.emplace(path, index.pages.size());
+        if (!record.m_strUrl.empty()) {
+            index.pageByUrl.emplace(withoutFragment(record.m_strUrl), index.pages.size());
+        }
+        collectResources(page, index, bookPaths);
+        index.pages.push_back(std::move(page));
+    }
+    if (index.pages.empty()) {
+        return failed(result, EpubBuildResult::Code::NoPageRead, "no page of the project could be read");
+    }
+
+    const int nTotal = static_cast<int>(index.pages.size()) * 2 + 1;
+    int nDone = 0;
+    auto readPage = [&](const BookPage& page, std::string& text, std::string* pBytes = nullptr) {
+        std::string bytes;
+        if (!files::ReadFile(page.strLocalPath, bytes)) {
+            return false;
+        }
+        text = book::DecodePage(bytes);
+        if (pBytes) {
+            *pBytes = std::move(bytes);
+        }
+        return true;
+    };
+
+    // First pass: the ids each page will hold, and the titles for the contents.
+    for (std::size_t i = 0; i < index.pages.size(); ++i) {
+        if (cancelled()) {
+            return failed(result, EpubBuildResult::Code::Cancelled, "cancelled");
+        }
+        BookPage& page = index.pages[i];
+        std::string text;
+        std::string bytes;
+        readPage(page, text, &bytes);
+        CPageReferences references(index, i, false);
+        const book::XhtmlPage converted = book::ConvertToXhtml(text, references);
+        page.ids = converted.ids;
+        page.bSvg = converted.bSvg;
+        page.strTitle = contentsTitle(page.pRecord->m_strTitle, bytes, converted.strTitle);
+        if (page.strTitle.empty()) {
+            page.strTitle = files::FileName(page.strLocalPath);
+        }
+        if (onProgress) {
+            onProgress(++nDone, nTotal, page.strTitle);
+        }
+    }
+
+    CZip zip(params.m_strEpubFile);
+    if (!zip.IsOpen()) {
+        return failed(result, EpubBuildResult::Code::CannotWrite,
+                      "cannot create " + params.m_strEpubFile + ": " + zip.Error());
+    }
+    // The mimetype entry comes first and uncompressed, so readers recognise the file by its first bytes.
+    bool bOk = zip.AddText("mimetype", "application/epub+zip", true) &&
+               zip.AddText("META-INF/container.xml", book::ContainerXml());
+
+    book::PackageInfo info;
+    info.strTitle = params.m_strBookName;
+    info.strUuid = EpubBookUuid(params.m_strProjectName, params.m_strBookName);
+    info.tModified = params.m_tModified != 0 ? params.m_tModified : std::time(nullptr);
+    std::set<std::string> sources;
+    for (std::size_t i = 0; i < index.pages.size() && bOk; ++i) {
+        if (cancelled()) {
+            return failed(result, EpubBuildResult::Code::Cancelled, "cancelled");
+        }
+        const BookPage& page = index.pages[i];
+        std::string text;
+        readPage(page, text);
+        CPageReferences references(index, i, true);
+        const book::XhtmlPage converted = book::ConvertToXhtml(text, references);
+        const std::string href = std::string("text/") + page.strName;
+        bOk = zip.AddText(book::kContentFolder + href, book::XhtmlDocument(page.strTitle, converted));
+        info.items.push_back({page.strId, href, "application/xhtml+xml", converted.bSvg ? "svg" : ""});
+        info.spine.push_back(page.strId);
+        info.toc.push_back({page.strTitle, href});
+        const std::string& address = page.pRecord->m_strUrl;
+        if (!address.empty() && sources.insert(address).second) {
+            info.sources.push_back(address);
+        }
+        if (onProgress) {
+            onProgress(++nDone, nTotal, page.strTitle);
+        }
+    }
+    int nResource = 0;
+    for (const auto& [local, resource] : index.resources) {
+        if (!bOk) {
+            break;
+        }
+        // Pictures are compressed already.
+        const bool bStore = resource.strMediaType.rfind("image/", 0) == 0 && resource.strMediaType != "image/svg+xml";
+        bOk = zip.AddFile(book::kContentFolder + resource.strBookPath, local, bStore);
+        info.items.push_back({"r" + std::to_string(++nResource), resource.strBookPath, resource.strMediaType, ""});
+    }
+    bOk =
+        bOk &&
+        zip.AddText(book::kContentFolder + std::string(book::kCoverName), book::CoverDocument(params.m_strBookName)) &&
+        zip.AddText(book::kContentFolder + std::string(book::kNavName), book::NavDocument(info)) &&
+        zip.AddText(book::kContentFolder + std::string(book::kNcxName), book::NcxDocument(info)) &&
+        zip.AddText(book::kPackagePath, book::PackageDocument(info));
+    if (cancelled()) {
+        return failed(result, EpubBuildResult::Code::Cancelled, "cancelled");
+    }
+    if (!bOk || !zip.Close()) {
+        return failed(result, EpubBuildResult::Code::CannotWrite,
+                      "cannot write " + params.m_strEpubFile + ": " + zip.Error());
+    }
+    result.m_nPages = static_cast<int>(index.pages.size());
+    result.m_nResources = nResource;
+    if (onProgress) {
+        onProgress(nTotal, nTotal, params.m_strBookName);
+    }
+    return result;
+}

@@ -1,0 +1,320 @@
+// EPUB books made with trawlix-cli epub from a project downloaded from a local site, checked with
+// epubcheck and read back with libzip.
+#include <map>
+#include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <gtest/gtest.h>
+
+#include "ProjectFixtures.h"
+#include "RunProcess.h"
+#include "TempFolder.h"
+#include "TestHttpServer.h"
+#include "book/EpubBuilder.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "project/ProjectStore.h"
+
+namespace
+{
+
+const char kEpubCheck[] = "/usr/share/java/epubcheck.jar";
+
+struct ZipEntry
+{
+    std::string strName;
+    std::string strData;
+    bool bStored = false;
+};
+
+// The entries of a zip file in their order.
+std::vector<ZipEntry> readZip(const std::string& path)
+{
+    std::vector<ZipEntry> entries;
+    int nError = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &nError);
+    if (!archive) {
+        return entries;
+    }
+    const zip_int64_t n = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < n; ++i) {
+        zip_stat_t st;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st);
+        ZipEntry entry;
+        entry.strName = st.name;
+        entry.bStored = st.comp_method == ZIP_CM_STORE;
+        entry.strData.resize(st.size);
+        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        if (file) {
+            zip_fread(file, entry.strData.data(), st.size);
+            zip_fclose(file);
+        }
+        entries.push_back(std::move(entry));
+    }
+    zip_close(archive);
+    return entries;
+}
+
+std::string entryData(const std::vector<ZipEntry>& entries, const std::string& name)
+{
+    for (const auto& e : entries) {
+        if (e.strName == name) {
+            return e.strData;
+        }
+    }
+    return "<missing " + name + ">";
+}
+
+std::vector<std::string> allMatches(const std::string& text, const std::string& pattern)
+{
+    std::vector<std::string> found;
+    std::regex re(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it) {
+        found.push_back((*it)[1].str());
+    }
+    return found;
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::string testData(const std::string& name)
+{
+    std::string data;
+    files::ReadFile(std::string(TRAWLIX_TEST_DATA) + "/epub/" + name, data);
+    return data;
+}
+
+// A page as the site serves it: GB2312, as many Chinese sites still do.
+TestHttpResponse gbPage(const std::string& utf8Html)
+{
+    TestHttpResponse r;
+    r.headers = {{"Content-Type", "text/html; charset=gb2312"}};
+    r.body = codepage::Utf8ToGb18030(utf8Html);
+    return r;
+}
+
+class EpubBuildTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const std::string head = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">";
+        server.Route("/index.htm",
+                     gbPage(head +
+                            "<title>目录</title></head><body><a href=\"news.htm\">1</a> <a href=\"chart.htm\">2</a> "
+                            "<a href=\"plain.htm\">3</a> <a href=\"old.htm\">4</a></body></html>"));
+        server.Route(
+            "/news.htm",
+            gbPage(head + "<title>新闻 &amp; 评论</title><style>p { color: #333 }</style>"
+                          "<script>var x = 1;</script></head>"
+                          "<body bgcolor=\"#ffffff\"><h1 align=center>今日新闻</h1>"
+                          "<p onclick=\"go()\" style=\"margin: 1em\">第一段<img src=\"dot.gif\" border=0 width=\"50%\">"
+                          "<img src=\"red.png\" alt=\"红\"></p>"
+                          "<p><a href=\"chart.htm#fig\">图表</a> <a href=\"old.htm#gone\">旧闻</a> "
+                          "<a href=\"/other.htm\">别处</a> <a href=\"javascript:void(0)\">脚本</a>"
+                          "<img src=\"http://127.0.0.1:1/remote.gif\"></p>"
+                          "<font color=red><div>整段红字</div></font><center>居中</center></body></html>"));
+        server.Route("/chart.htm",
+                     gbPage(head +
+                            "<title>图表</title></head><body>"
+                            "<script type=\"text/javascript\">document.write('<p>x</p>')</script>"
+                            "<svg viewBox=\"0 0 10 10\" width=\"100\" id=\"fig\"><circle cx=\"5\" cy=\"5\" r=\"4\" "
+                            "onclick=\"alert(1)\"/><script>alert(2)</script>"
+                            "<linearGradient id=\"g\"><stop offset=\"0\"/></linearGradient></svg>"
+                            "<p>说明<img src=\"dot.gif\"></p></body></html>"));
+        server.Route("/plain.htm",
+                     gbPage(head +
+                            "</head><body><span><div>块</div></span><ul><div>项</div>文字<li>真项</li></ul>"
+                            "<table border=1><tr><td colspan=2>格</td></tr></table>"
+                            "<p id=\"1bad\">坏的标识</p><p id=\"dup\">一</p><p id=\"dup\">二</p></body></html>"));
+        server.Route("/old.htm", gbPage(head + "<title>旧 &lt;闻&gt;</title></head><body><a name=\"top\"></a>"
+                                               "<marquee>滚动</marquee><tt>代码</tt><a href=\"#top\">回到顶部</a>"
+                                               "<a href=\"#none\">无</a></body></html>"));
+        server.Route("/dot.gif", TestHttpResponse::Text(testData("dot.gif")));
+        server.Route("/red.png", TestHttpResponse::Text(testData("red.png")));
+    }
+
+    // Downloads the site into project "新闻" of folder/p.wbr.
+    void download()
+    {
+        ProcessResult run = RunCli({"get", "--top", server.Url("/index.htm"), "--project", "新闻", "--folder",
+                                    folder.file("save"), "--project-file", wbr});
+        ASSERT_EQ(run.nExitCode, 0) << run.strOut << run.strErr;
+    }
+
+    TempFolder folder;
+    TestHttpServer server;
+    const std::string wbr = folder.file("p.wbr");
+};
+
+TEST_F(EpubBuildTest, BookFromADownloadedProjectPassesEpubCheckAndHoldsEveryPageAndPicture)
+{
+    ASSERT_TRUE(files::Exists(kEpubCheck)) << "install epubcheck (scripts/install-deps.sh --test)";
+    download();
+    files::CreateFolder(folder.file("out"));
+
+    ProcessResult run =
+        RunCli({"epub", wbr, "--project", "新闻", "--out", folder.file("out"), "--name", "新闻 & 评论集"});
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    const std::string book = folder.file("out/新闻 & 评论集.epub");
+    EXPECT_EQ(run.strOut, "wrote " + book + " (5 pages, 3 pictures and style sheets)\n");
+    EXPECT_EQ(run.strErr, "");
+
+    ProcessResult check = RunProcess({"/usr/bin/java", "-jar", kEpubCheck, book});
+    EXPECT_EQ(check.nExitCode, 0) << check.strOut << check.strErr;
+    EXPECT_FALSE(contains(check.strOut + check.strErr, "WARNING")) << check.strOut << check.strErr;
+    EXPECT_FALSE(contains(check.strOut + check.strErr, "ERROR")) << check.strOut << check.strErr;
+
+    const std::vector<ZipEntry> entries = readZip(book);
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries[0].strName, "mimetype");
+    EXPECT_TRUE(entries[0].bStored);
+    EXPECT_EQ(entries[0].strData, "application/epub+zip");
+
+    // The spine follows the project's order (the top page first) after the cover and the contents.
+    const std::string opf = entryData(entries, "EPUB/package.opf");
+    EXPECT_EQ(allMatches(opf, "<itemref idref=\"([^\"]+)\""),
+              (std::vector<std::string>{"cover", "nav", "p0001", "p0002", "p0003", "p0004", "p0005"}));
+    EXPECT_TRUE(contains(opf, "<dc:title>新闻 &amp; 评论集</dc:title>"));
+    EXPECT_TRUE(contains(opf, "<dc:identifier id=\"bookid\">urn:uuid:" + EpubBookUuid("新闻", "新闻 & 评论集")));
+    EXPECT_TRUE(contains(opf, "<dc:source>" + server.Url("/news.htm") + "</dc:source>"));
+    EXPECT_TRUE(contains(opf, "href=\"text/p0003.xhtml\" media-type=\"application/xhtml+xml\" properties=\"svg\""));
+    EXPECT_TRUE(std::regex_search(
+        opf, std::regex("<meta property=\"dcterms:modified\">\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ</meta>")));
+
+    // Titles decoded from code page 936 (even "目录", whose two characters happen to be valid UTF-8 bytes
+    // too), with their entities; a page without one is named after its file.
+    const std::string nav = entryData(entries, "EPUB/nav.xhtml");
+    EXPECT_EQ(allMatches(nav, "<li><a href=\"text/p\\d+\\.xhtml\">([^<]*)</a></li>"),
+              (std::vector<std::string>{"目录", "新闻 &amp; 评论", "图表", "plain.htm", "旧 &lt;闻&gt;"}));
+    EXPECT_TRUE(contains(entryData(entries, "EPUB/toc.ncx"), "<text>新闻 &amp; 评论</text>"));
+    EXPECT_TRUE(contains(entryData(entries, "EPUB/text/cover.xhtml"), "<h1>新闻 &amp; 评论集</h1>"));
+
+    // Every picture the project holds is in the book.
+    std::map<std::string, std::string> bookFiles;
+    for (const auto& e : entries) {
+        bookFiles[e.strName] = e.strData;
+    }
+    const std::string project = folder.file("save/新闻");
+    for (const auto& [page, id] :
+         std::vector<std::pair<std::string, std::string>>{{"news", "p0002"}, {"chart", "p0003"}}) {
+        EXPECT_EQ(bookFiles["EPUB/res/" + id + "/dot.gif"], testData("dot.gif")) << page;
+        std::string saved;
+        EXPECT_TRUE(files::ReadFile(project + "/" + page + ".files/dot.gif", saved)) << page;
+    }
+    EXPECT_EQ(bookFiles["EPUB/res/p0002/red.png"], testData("red.png"));
+
+    const std::string news = bookFiles["EPUB/text/p0002.xhtml"];
+    EXPECT_FALSE(contains(news, "<script")) << news;
+    EXPECT_FALSE(contains(news, "onclick")) << news;
+    EXPECT_TRUE(contains(news, "<img src=\"../res/p0002/red.png\" alt=\"红\"/>")) << news;
+    EXPECT_TRUE(contains(news, "<a href=\"p0003.xhtml#fig\">")) << news; // inside the book, the id exists
+    EXPECT_TRUE(contains(news, "<a href=\"p0005.xhtml\">")) << news;     // the id does not exist there
+    EXPECT_TRUE(contains(news, "<a href=\"" + server.Url("/other.htm") + "\">")) << news;
+    EXPECT_TRUE(contains(news, "<a>脚本</a>")) << news;
+    EXPECT_FALSE(contains(news, "remote.gif")) << news;
+    EXPECT_TRUE(contains(news, "<div><div>整段红字</div></div>")) << news;
+    const std::string chart = bookFiles["EPUB/text/p0003.xhtml"];
+    EXPECT_TRUE(contains(chart, "<svg xmlns=\"http://www.w3.org/2000/svg\"")) << chart;
+    EXPECT_TRUE(contains(chart, "viewBox=\"0 0 10 10\"")) << chart;
+    EXPECT_TRUE(contains(chart, "<linearGradient id=\"g\">")) << chart;
+    EXPECT_FALSE(contains(chart, "alert")) << chart;
+}
+
+TEST_F(EpubBuildTest, TheSameProjectAndNameKeepTheirIdentifier)
+{
+    EXPECT_EQ(EpubBookUuid("新闻", "书"), EpubBookUuid("新闻", "书"));
+    EXPECT_NE(EpubBookUuid("新闻", "书"), EpubBookUuid("新闻", "书2"));
+    EXPECT_NE(EpubBookUuid("ab", "c"), EpubBookUuid("a", "bc"));
+    EXPECT_TRUE(std::regex_match(EpubBookUuid("p", "b"),
+                                 std::regex("[0-9a-f]{8}-[0-9a-f]{4}-5[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}")));
+    EXPECT_EQ(EpubFilePath("/d", "书"), "/d/书.epub");
+    EXPECT_EQ(EpubFilePath("/d", "书.EPUB"), "/d/书.EPUB");
+}
+
+class EpubCommandTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        files::CreateFolders(folder.file("save/p/a.files"));
+        files::WriteFile(folder.file("save/p/a.htm"), "<title>A</title><p>a<img src=\"a.files/dot.gif\"></p>");
+        files::WriteFile(folder.file("save/p/a.files/dot.gif"), testData("dot.gif"));
+        files::WriteFile(folder.file("save/p/b.htm"), "<p>b</p>");
+        files::CreateFolder(folder.file("out"));
+        CProjectStore store;
+        store.SetPath(wbr);
+        store.SetProjects({MakeProject("p", {MakePage("A", folder.file("save/p/a.htm"), "http://h/a.htm"),
+                                             MakePage("gone", folder.file("save/p/gone.htm"), "http://h/gone.htm"),
+                                             MakePage("B", folder.file("save/p/b.htm"), "http://h/b.htm")}),
+                           MakeProject("empty")});
+    }
+
+    TempFolder folder;
+    const std::string wbr = folder.file("p.wbr");
+};
+
+TEST_F(EpubCommandTest, ErrorsAreClearAndOnlyAWrittenBookExitsZero)
+{
+    files::WriteFile(folder.file("file"), "x");
+    struct Case
+    {
+        std::vector<std::string> args;
+        int nExit;
+        std::string strErr;
+    };
+    const Case cases[] = {
+        {{"epub", wbr, "--project", "nope", "--out", folder.file("out")}, 1, "has no project named \"nope\""},
+        {{"epub", wbr, "--project", "empty", "--out", folder.file("out")}, 1, "GetProjectInfo() faild !\n"},
+        {{"epub", wbr, "--project", "p", "--out", folder.file("missing")}, 1, "does not exist"},
+        {{"epub", wbr, "--project", "p", "--out", folder.file("file")}, 1, "does not exist"},
+        {{"epub", folder.file("nothing.wbr"), "--project", "p", "--out", folder.file("out")}, 1, "cannot open"},
+        {{"epub", wbr, "--project", "p"}, 2, "usage:"},
+        {{"epub", wbr, "--project", "p", "--out", folder.file("out"), "--name", "  "}, 2, "must not be empty"},
+    };
+    for (const auto& c : cases) {
+        ProcessResult run = RunCli(c.args);
+        EXPECT_EQ(run.nExitCode, c.nExit) << c.args[3] << " " << run.strErr;
+        EXPECT_TRUE(contains(run.strErr, c.strErr)) << run.strErr;
+        EXPECT_EQ(run.strOut, "");
+    }
+    EXPECT_FALSE(files::Exists(folder.file("out/nope.epub")));
+    EXPECT_FALSE(files::Exists(folder.file("out/empty.epub")));
+}
+
+TEST_F(EpubCommandTest, AnUnreadablePageIsSkippedWithAWarningAndTheBookIsStillMade)
+{
+    ProcessResult run = RunCli({"epub", wbr, "--project", "p", "--out", folder.file("out"), "--name", "书"});
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr;
+    EXPECT_EQ(run.strErr, "warning: skipped the page " + folder.file("save/p/gone.htm") + " (no such file)\n");
+    EXPECT_EQ(run.strOut,
+              "wrote " + folder.file("out/书.epub") + " (2 pages, 1 pictures and style sheets, 1 pages skipped)\n");
+    const std::vector<ZipEntry> entries = readZip(folder.file("out/书.epub"));
+    const std::string opf = entryData(entries, "EPUB/package.opf");
+    EXPECT_EQ(allMatches(opf, "<itemref idref=\"([^\"]+)\""),
+              (std::vector<std::string>{"cover", "nav", "p0001", "p0002"}));
+    EXPECT_TRUE(contains(entryData(entries, "EPUB/text/p0002.xhtml"), "<p>b</p>"));
+}
+
+TEST_F(EpubCommandTest, AFolderThatCannotBeWrittenFailsAndLeavesAnEarlierBookAlone)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not bind the super-user";
+    }
+    files::WriteFile(folder.file("out/p.epub"), "earlier");
+    ::chmod(folder.file("out").c_str(), 0555);
+    ProcessResult run = RunCli({"epub", wbr, "--project", "p", "--out", folder.file("out")});
+    ::chmod(folder.file("out").c_str(), 0755);
+    EXPECT_EQ(run.nExitCode, 1);
+    EXPECT_TRUE(contains(run.strErr, "not writable")) << run.strErr;
+    std::string data;
+    files::ReadFile(folder.file("out/p.epub"), data);
+    EXPECT_EQ(data, "earlier");
+}
+
+} // namespace
