@@ -5,14 +5,14 @@
 namespace cmd
 {
 // Projects and the project file.
-constexpr int ID_NEW_PROJECT = 32771;            // new project with the wizard (not yet offered)
-constexpr int ID_NEW_PROJECT_TREE = 32800;       // the same from the tree's menu (not yet offered)
+constexpr int ID_NEW_PROJECT = 32771;            // new project with the wizard
+constexpr int ID_NEW_PROJECT_TREE = 32800;       // the same from the tree's menu
 constexpr int ID_NEW_EMPTY_PROJECT = 32803;      // "新建空工程"
 constexpr int ID_NEW_EMPTY_PROJECT_TREE = 32781; // "创建新的空工程"
 constexpr int ID_OPEN_PROJECT = 32776;
 constexpr int ID_SAVE_PROJECT = 32777;
 constexpr int ID_SAVE_PROJECT_AS = 32778;
-constexpr int ID_ADD_FROM_INTERNET = 32780; // not yet offered
+constexpr int ID_ADD_FROM_INTERNET = 32780;
 constexpr int ID_ADD_LOCAL_PAGES = 32779;
 constexpr int ID_DELETE_NODE = 32782;
 constexpr int ID_RENAME_NODE = 32783;
@@ -26,7 +26,7 @@ constexpr int ID_INSERT_BOOKMARK = 32846;
 constexpr int ID_REMOVE_BOOKMARK = 32847;
 constexpr int ID_INSERT_BOOKMARK_TREE = 32825;
 constexpr int ID_REMOVE_BOOKMARK_TREE = 32826;
-constexpr int ID_STOP_DOWNLOAD = 32824; // not yet offered
+constexpr int ID_STOP_DOWNLOAD = 32824;
 
 // Windows and help.
 constexpr int ID_VIEW_PROJECT_WINDOW = 32773;
@@ -34,6 +34,7 @@ constexpr int ID_VIEW_MESSAGE_WINDOW = 32775;
 constexpr int ID_HELP_TOPICS = 32832; // not yet offered
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_APP_EXIT = 57665;
+constexpr int ID_FILE_MRU_FILE1 = 57616; // "最近文件": the recent files take 57616 … 57619
 constexpr int ID_VIEW_TOOLBAR = 59392;
 constexpr int ID_VIEW_STATUS_BAR = 59393;
 

@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,7 +38,7 @@
 #include "ui/Icons.h"
 #include "ui/ProgStatusBar.h"
 #include "ui/ToolBarEx.h"
-#include "wizards/DownloadReportDlg.h"
+#include "wizards/DownloadCommands.h"
 #include "wizards/RenameDlg.h"
 
 namespace
@@ -50,6 +52,10 @@ struct CommandText
 };
 
 const CommandText kCommandTexts[] = {
+    {cmd::ID_NEW_PROJECT, "新建工程(&N)\tCtrl+N", "新建..\n新建.."},
+    {cmd::ID_NEW_PROJECT_TREE, "创建新工程", nullptr},
+    {cmd::ID_ADD_FROM_INTERNET, "从Internet...", nullptr},
+    {cmd::ID_STOP_DOWNLOAD, "停止下载", "停止下载\n停止下载"},
     {cmd::ID_NEW_EMPTY_PROJECT, "新建空工程", nullptr},
     {cmd::ID_NEW_EMPTY_PROJECT_TREE, "创建新的空工程", nullptr},
     {cmd::ID_OPEN_PROJECT, "打开工程(&O)...\tCtrl+O", "打开工程\n打开工程"},
@@ -159,6 +165,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     createBars();
     createToolBars();
     createMenus();
+    m_pDownloads = new CDownloadCommands(*this);
 
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(0);
@@ -215,7 +222,7 @@ void CMainFrame::createActions()
     Action(cmd::ID_OPEN_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     Action(cmd::ID_SAVE_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     Action(browsercmd::ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    // Ctrl+N belongs to the new-project wizard once it is offered.
+    Action(cmd::ID_NEW_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
 
     // F6 and Shift+F6 move the keyboard focus between the panes.
     const auto addPaneShortcut = [this](const QKeySequence& key, bool bForward) {
@@ -262,20 +269,32 @@ void CMainFrame::createMenus()
         }
     };
 
-    // The wizard's new-project command goes first here once it is offered.
     QMenu* file = bar->addMenu(QStringLiteral("文件(&F)"));
     file->setObjectName(QStringLiteral("fileMenu"));
-    add(file, {cmd::ID_NEW_EMPTY_PROJECT, cmd::ID_OPEN_PROJECT, cmd::ID_SAVE_PROJECT, cmd::ID_SAVE_PROJECT_AS, 0,
-               browsercmd::ID_FILE_PRINT, browsercmd::ID_FILE_PRINT_PREVIEW, browsercmd::ID_FILE_PRINT_SETUP, 0,
-               cmd::ID_APP_EXIT});
+    add(file, {cmd::ID_NEW_PROJECT, cmd::ID_NEW_EMPTY_PROJECT, cmd::ID_OPEN_PROJECT, cmd::ID_SAVE_PROJECT,
+               cmd::ID_SAVE_PROJECT_AS, 0, browsercmd::ID_FILE_PRINT, browsercmd::ID_FILE_PRINT_PREVIEW,
+               browsercmd::ID_FILE_PRINT_SETUP, 0});
+    // The recent files: "最近文件", greyed, while there are none.
+    for (int n = 0; n <= CRecentFileList::kSize; ++n) {
+        auto* action = new QAction(QStringLiteral("最近文件"), this);
+        action->setObjectName(n == 0 ? QStringLiteral("recentFileNone") : QStringLiteral("recentFile%1").arg(n));
+        if (n > 0) {
+            connect(action, &QAction::triggered, this, [this, n] { onOpenRecentFile(n - 1); });
+        }
+        file->addAction(action);
+        m_recentFileActions.append(action);
+    }
+    connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateRecentFileMenu);
+    updateRecentFileMenu();
+    add(file, {0, cmd::ID_APP_EXIT});
 
     // Stopping downloads and making a CHM file join this menu with the commands that start them.
     QMenu* operate = bar->addMenu(QStringLiteral("操作(&E)"));
     operate->setObjectName(QStringLiteral("operateMenu"));
-    add(operate,
-        {browsercmd::ID_BACK, browsercmd::ID_FORWARD, browsercmd::ID_STOP, browsercmd::ID_REFRESH,
-         browsercmd::ID_NEW_BLANK_PAGE, 0, cmd::ID_BROWSE_PREV_PAGE, cmd::ID_BROWSE_NEXT_PAGE, 0,
-         cmd::ID_INSERT_BOOKMARK, cmd::ID_REMOVE_BOOKMARK, 0, cmd::ID_RECORD_START_URL, cmd::ID_RECORD_END_URL});
+    add(operate, {browsercmd::ID_BACK, browsercmd::ID_FORWARD, browsercmd::ID_STOP, browsercmd::ID_REFRESH,
+                  browsercmd::ID_NEW_BLANK_PAGE, 0, cmd::ID_BROWSE_PREV_PAGE, cmd::ID_BROWSE_NEXT_PAGE, 0,
+                  cmd::ID_INSERT_BOOKMARK, cmd::ID_REMOVE_BOOKMARK, 0, cmd::ID_RECORD_START_URL, cmd::ID_RECORD_END_URL,
+                  0, cmd::ID_STOP_DOWNLOAD});
 
     QMenu* view = bar->addMenu(QStringLiteral("查看(&V)"));
     view->setObjectName(QStringLiteral("viewMenu"));
@@ -303,10 +322,26 @@ void CMainFrame::createToolBars()
     // toolbar once those commands are offered.
     m_wndToolBar = new CToolBarEx(QStringLiteral("工具栏"), this);
     m_wndToolBar->setObjectName(QStringLiteral("mainToolBar"));
-    for (const int nId : {cmd::ID_OPEN_PROJECT, cmd::ID_SAVE_PROJECT, 0, browsercmd::ID_BACK, browsercmd::ID_FORWARD,
-                          browsercmd::ID_STOP, browsercmd::ID_REFRESH, cmd::ID_RECORD_START_URL, cmd::ID_RECORD_END_URL,
-                          0, cmd::ID_BROWSE_PREV_PAGE, cmd::ID_BROWSE_NEXT_PAGE, cmd::ID_INSERT_BOOKMARK,
-                          cmd::ID_REMOVE_BOOKMARK, 0, cmd::ID_VIEW_PROJECT_WINDOW, cmd::ID_VIEW_MESSAGE_WINDOW}) {
+    for (const int nId : {cmd::ID_NEW_PROJECT,
+                          0,
+                          cmd::ID_OPEN_PROJECT,
+                          cmd::ID_SAVE_PROJECT,
+                          cmd::ID_STOP_DOWNLOAD,
+                          0,
+                          browsercmd::ID_BACK,
+                          browsercmd::ID_FORWARD,
+                          browsercmd::ID_STOP,
+                          browsercmd::ID_REFRESH,
+                          cmd::ID_RECORD_START_URL,
+                          cmd::ID_RECORD_END_URL,
+                          0,
+                          cmd::ID_BROWSE_PREV_PAGE,
+                          cmd::ID_BROWSE_NEXT_PAGE,
+                          cmd::ID_INSERT_BOOKMARK,
+                          cmd::ID_REMOVE_BOOKMARK,
+                          0,
+                          cmd::ID_VIEW_PROJECT_WINDOW,
+                          cmd::ID_VIEW_MESSAGE_WINDOW}) {
         if (nId == 0) {
             m_wndToolBar->addSeparator();
         } else {
@@ -314,6 +349,16 @@ void CMainFrame::createToolBars()
         }
     }
     m_wndToolBar->SetImageLists(24, commandIcon);
+    // The new-project button drops down the three ways of starting something new.
+    auto* newMenu = new QMenu(this);
+    newMenu->setObjectName(QStringLiteral("newDropDownMenu"));
+    for (const auto& [nId, text] :
+         {std::pair{cmd::ID_NEW_PROJECT, "新建工程"}, std::pair{cmd::ID_NEW_EMPTY_PROJECT, "新建空白工程"},
+          std::pair{browsercmd::ID_NEW_BLANK_PAGE, "新建空白页"}}) {
+        connect(newMenu->addAction(QString::fromUtf8(text)), &QAction::triggered, this,
+                [this, nId = nId] { OnCommand(nId); });
+    }
+    m_wndToolBar->AddDropDown(cmd::ID_NEW_PROJECT, newMenu);
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
 
     // The address band, on a row of its own under the toolbar.
@@ -565,9 +610,19 @@ void CMainFrame::onAddressEntered()
 void CMainFrame::OnCommand(int nId)
 {
     switch (nId) {
+    case cmd::ID_NEW_PROJECT:
+    case cmd::ID_NEW_PROJECT_TREE:
+        m_pDownloads->NewProject();
+        break;
     case cmd::ID_NEW_EMPTY_PROJECT:
     case cmd::ID_NEW_EMPTY_PROJECT_TREE:
-        onNewEmptyProject();
+        m_pDownloads->NewEmptyProject();
+        break;
+    case cmd::ID_ADD_FROM_INTERNET:
+        m_pDownloads->AddFromInternet();
+        break;
+    case cmd::ID_STOP_DOWNLOAD:
+        m_pDownloads->StopDownload();
         break;
     case cmd::ID_OPEN_PROJECT:
         onOpenProject();
@@ -648,13 +703,6 @@ QTreeWidgetItem* CMainFrame::addProjectWithTask(const QString& strName)
     return project;
 }
 
-void CMainFrame::onNewEmptyProject()
-{
-    QTreeWidgetItem* project = addProjectWithTask(CProjectBar::NewProjectName());
-    m_wndProjectBar->Tree()->expandItem(m_wndProjectBar->Tree()->Root());
-    m_tasks[m_wndProjectBar->ProjectKey(project)]->m_strSaveFolder = SaveFolderForPages({});
-}
-
 void CMainFrame::onOpenProject()
 {
     const QString strPath =
@@ -704,8 +752,12 @@ void CMainFrame::onDeleteNode()
     if (!item || m_wndProjectBar->Tree()->IsRoot(item)) {
         return;
     }
-    const QString strText = (bProject ? QStringLiteral("确定要删除工程 '%1'?") : QStringLiteral("确定要删除网页 '%1'?"))
-                                .arg(m_wndProjectBar->GetItemText(item));
+    QString strText = (bProject ? QStringLiteral("确定要删除工程 '%1'?") : QStringLiteral("确定要删除网页 '%1'?"))
+                          .arg(m_wndProjectBar->GetItemText(item));
+    if (bProject && IsDownloading(m_wndProjectBar->ProjectKey(item))) {
+        strText =
+            QStringLiteral("工程 '%1' 正在下载。确定要停止下载并删除这个工程?").arg(m_wndProjectBar->GetItemText(item));
+    }
     if (m_prompts.messageBox(this, QMessageBox::Question, QStringLiteral("删除"), strText,
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
@@ -761,6 +813,39 @@ void CMainFrame::onAbout()
 {
     CAboutDlg dialog(this);
     m_prompts.execDialog(dialog);
+}
+
+void CMainFrame::updateRecentFileMenu()
+{
+    const QStringList& files = m_recentFiles.Files();
+    m_recentFileActions.at(0)->setVisible(files.isEmpty());
+    m_recentFileActions.at(0)->setEnabled(false);
+    for (int n = 0; n < CRecentFileList::kSize; ++n) {
+        QAction* action = m_recentFileActions.at(n + 1);
+        action->setVisible(n < files.size());
+        if (n < files.size()) {
+            QString strPath = files.at(n);
+            action->setText(QStringLiteral("&%1 ").arg(n + 1) +
+                            strPath.replace(QLatin1Char('&'), QStringLiteral("&&")));
+        }
+    }
+}
+
+void CMainFrame::onOpenRecentFile(int nIndex)
+{
+    if (nIndex >= m_recentFiles.Files().size()) {
+        return;
+    }
+    const QString strPath = m_recentFiles.Files().at(nIndex);
+    if (!QFileInfo(strPath).isFile()) {
+        m_prompts.messageBox(this, QMessageBox::Warning, QStringLiteral("Trawlix"),
+                             QStringLiteral("文件 \"%1\" 已不存在，已从最近文件列表中删除。").arg(strPath),
+                             QMessageBox::Ok);
+        m_recentFiles.Remove(strPath);
+        updateRecentFileMenu();
+        return;
+    }
+    OpenProjectFile(strPath);
 }
 
 // ---- the project file ---------------------------------------------------------------------------
@@ -828,6 +913,8 @@ bool CMainFrame::OpenProjectFile(const QString& strGivenPath)
     }
     m_pDoc->m_strProjectPath = strPath;
     m_pDoc->MarkSaved();
+    m_recentFiles.Add(strPath);
+    updateRecentFileMenu();
     m_wndProjectBar->show();
     m_wndProjectBar->Tree()->expandItem(m_wndProjectBar->Tree()->Root());
     if (status.m_code == ProjectFileStatus::Code::Damaged) {
@@ -866,6 +953,8 @@ bool CMainFrame::SaveProject()
         return false;
     }
     m_pDoc->MarkSaved();
+    m_recentFiles.Add(strPath);
+    updateRecentFileMenu();
     scheduleUpdate();
     return true;
 }
@@ -886,12 +975,20 @@ bool CMainFrame::SaveProjectAs()
     }
     m_pDoc->m_strProjectPath = strPath;
     m_pDoc->MarkSaved();
+    m_recentFiles.Add(strPath);
+    updateRecentFileMenu();
     scheduleUpdate();
     return true;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (IsAnyDownloading() && m_prompts.messageBox(this, QMessageBox::Question, QStringLiteral("Trawlix"),
+                                                   QStringLiteral("正在下载，确定要退出吗?"),
+                                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        event->ignore();
+        return;
+    }
     if (!m_pDoc->CanCloseFrame(*this)) {
         event->ignore();
         return;
@@ -912,6 +1009,12 @@ bool CMainFrame::IsDownloading(std::uintptr_t key) const
 {
     const auto it = m_jobs.find(key);
     return it != m_jobs.end() && !it->second->job->IsFinished();
+}
+
+bool CMainFrame::IsAnyDownloading() const
+{
+    return std::any_of(m_jobs.begin(), m_jobs.end(),
+                       [](const auto& entry) { return !entry.second->job->IsFinished(); });
 }
 
 int CMainFrame::JobCount() const
@@ -1037,9 +1140,7 @@ void CMainFrame::OnDownloadMessage(unsigned nMessage, const std::string& strText
     case WM_DOWNLOAD_FINISHED: {
         m_pDoc->MarkModified();
         m_wndStatusBar->SetDownloadProgress(0);
-        CDownloadReportDlg dialog(this);
-        dialog.m_strSummary = toQ(strText);
-        m_prompts.execDialog(dialog);
+        m_pDownloads->JobFinished(strText);
         break;
     }
     default:

@@ -11,10 +11,12 @@
 #include <QString>
 #include <QTimer>
 
+#include "app/RecentFileList.h"
 #include "app/UserPrompts.h"
 #include "browser/BrowserHost.h"
 #include "download/DownloadTask.h"
 
+class CDownloadCommands;
 class CDownloadJob;
 class CDownloadReceiver;
 class CMessageBar;
@@ -86,8 +88,14 @@ public:
     // of it still runs.
     bool StartDownload(std::uintptr_t key);
     bool IsDownloading(std::uintptr_t key) const;
+    bool IsAnyDownloading() const;
     // Number of jobs whose thread has not been collected yet (running, or cancelled and ending).
     int JobCount() const;
+
+    // A new project node under the root, with a task of its own in m_tasks.
+    QTreeWidgetItem* addProjectWithTask(const QString& strName);
+    CDownloadCommands* Downloads() const { return m_pDownloads; }
+    CRecentFileList& RecentFiles() { return m_recentFiles; }
 
     // Brings the window to the front (a second start of the program asks for this).
     void Activate();
@@ -115,7 +123,6 @@ private:
     void scheduleUpdate();
     bool updateCommand(int nId, bool& bEnabled, bool& bChecked) const;
 
-    QTreeWidgetItem* addProjectWithTask(const QString& strName);
     void deleteProjects(const std::vector<std::uintptr_t>& keys);
     void cancelJob(std::uintptr_t key);
     void reapJobs();
@@ -125,7 +132,6 @@ private:
         const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset, const QString& strDetail);
     bool writeProjects(const QString& strPath, const QString& strHeaderName);
 
-    void onNewEmptyProject();
     void onOpenProject();
     void onAddLocalPages();
     void onDeleteNode();
@@ -133,6 +139,8 @@ private:
     void onBrowsePage(bool bNext);
     void onRecordUrl(QString& strUrl);
     void onAbout();
+    void onOpenRecentFile(int nIndex);
+    void updateRecentFileMenu();
     void onAddressEntered();
     void setDownloadProgress(int nPercent);
 
@@ -154,6 +162,9 @@ private:
     QString m_strEndUrl;
 
     CUserPrompts m_prompts;
+    CDownloadCommands* m_pDownloads = nullptr;
+    CRecentFileList m_recentFiles;
+    QList<QAction*> m_recentFileActions;
     QHash<int, QAction*> m_actions;
     QTimer m_idleTimer;
     // Collects the threads of jobs that ended, while any job exists.

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDialog>
 #include <QFileDialog>
 #include <QStandardPaths>
@@ -16,6 +18,18 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& caption, const QStri
     dialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     return dialog;
+}
+
+// Asks the desktop's notification service to show a message, without waiting for an answer. Nothing
+// happens on a desktop without one.
+void sendDesktopNotification(const QString& title, const QString& text)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    message << QStringLiteral("Trawlix") << 0U << QStringLiteral("trawlix") << title << text << QStringList()
+            << QVariantMap() << -1;
+    QDBusConnection::sessionBus().send(message);
 }
 } // namespace
 
@@ -55,5 +69,11 @@ CUserPrompts CUserPrompts::interactive()
         }
         return dialog->selectedFiles();
     };
+    prompts.chooseFolder = [](QWidget* parent, const QString& caption) {
+        return QFileDialog::getExistingDirectoryUrl(
+            parent, caption, QUrl::fromLocalFile(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
+            QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
+    };
+    prompts.notify = sendDesktopNotification;
     return prompts;
 }

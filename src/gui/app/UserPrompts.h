@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 class QDialog;
 class QWidget;
@@ -27,11 +28,19 @@ struct CUserPrompts
     using FilesFn = std::function<QStringList(
         QWidget* parent, const QString& caption, const QString& filter, const QString& suffix)>;
 
+    // A folder chooser: caption; an empty address means cancelled. The address may name something that
+    // is not a local folder (a remote place offered by the platform's dialog).
+    using FolderFn = std::function<QUrl(QWidget* parent, const QString& caption)>;
+    // A desktop notification that does not wait for the user: title and text.
+    using NotifyFn = std::function<void(const QString& title, const QString& text)>;
+
     MessageBoxFn messageBox;
     ExecDialogFn execDialog;
     FileFn openFileName;
     FileFn saveFileName;
     FilesFn openFileNames;
+    FolderFn chooseFolder;
+    NotifyFn notify;
 
     // The real dialogs.
     static CUserPrompts interactive();

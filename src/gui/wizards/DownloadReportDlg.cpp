@@ -3,14 +3,17 @@
 #include <QDialogButtonBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "app/Text.h"
 #include "download/DownloadLog.h"
+#include "wizards/DialogAnimation.h"
 
 CDownloadReportDlg::CDownloadReportDlg(QWidget* parent)
     : QDialog(parent)
     , m_pList(new QListWidget(this))
+    , m_pAnimation(new CDialogAnimation(this))
 {
     setObjectName(QStringLiteral("downloadReportDlg"));
     setWindowTitle(QStringLiteral("工程下载完成"));
@@ -45,4 +48,16 @@ void CDownloadReportDlg::showEvent(QShowEvent* event)
         m_pList->addItems(ReportLines(m_strSummary));
     }
     QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        m_pAnimation->Open();
+    }
+}
+
+void CDownloadReportDlg::done(int nResult)
+{
+    if (!isVisible()) {
+        QDialog::done(nResult);
+        return;
+    }
+    m_pAnimation->Close([this, nResult] { QDialog::done(nResult); });
 }

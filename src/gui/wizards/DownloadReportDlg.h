@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class CDialogAnimation;
 class QListWidget;
 
 // The report shown when a download job ends: project, saved and failed page counts, save folder.
@@ -24,11 +25,17 @@ public:
     // The eight lines the list shows for a summary.
     static QStringList ReportLines(const QString& strSummary);
     QListWidget* List() const { return m_pList; }
+    CDialogAnimation* Animation() const { return m_pAnimation; }
+
+public slots:
+    // Closes after the fade-out.
+    void done(int nResult) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     QListWidget* m_pList;
+    CDialogAnimation* m_pAnimation;
     bool m_bFilled = false;
 };

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+struct CUserPrompts;
+class QCheckBox;
+class QLineEdit;
+
+// Adds more pages from the Internet to an existing project: one address or a numbered series, and
+// whether the pages keep their scripts. OK is refused until the addresses give at least one page.
+class CAddPageDlg final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CAddPageDlg)
+
+public:
+    CAddPageDlg(CUserPrompts& prompts, QWidget* parent = nullptr);
+    ~CAddPageDlg() override;
+
+    static QString Caption();
+
+    // Preset before the dialog is shown (the recorded start and end addresses); after OK they hold the
+    // dialog's choices.
+    QString m_strFromUrl;
+    QString m_strToUrl;
+    int m_bKeepScripts = 1;
+
+public slots:
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    CUserPrompts& m_prompts;
+    QLineEdit* m_pFrom;
+    QLineEdit* m_pTo;
+    QCheckBox* m_pKeepScripts;
+    bool m_bInitialised = false;
+};

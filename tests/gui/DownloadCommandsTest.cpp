@@ -1,0 +1,506 @@
+#include "wizards/DownloadCommands.h"
+
+#include <deque>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+#include <QTreeWidgetItem>
+
+#include "ProjectFixtures.h"
+#include "TempFolder.h"
+#include "TestHttpServer.h"
+#include "app/CommandIds.h"
+#include "app/MainFrame.h"
+#include "app/MessageBar.h"
+#include "app/MessageEdit.h"
+#include "app/Text.h"
+#include "browser/TrawlixView.h"
+#include "download/DownloadWorker.h"
+#include "platform/Files.h"
+#include "project/ProjectBar.h"
+#include "project/ProjectStore.h"
+#include "project/ProjectTree.h"
+#include "project/TrawlixDoc.h"
+#include "wizards/AddPageDlg.h"
+#include "wizards/DownloadReportDlg.h"
+#include "wizards/WizardPage1.h"
+#include "wizards/WizardPage2.h"
+#include "wizards/WizardPage3.h"
+#include "wizards/WizardSheet.h"
+
+namespace
+{
+template <typename T> T* child(QWidget* parent, const char* name)
+{
+    T* widget = parent->findChild<T*>(QString::fromLatin1(name));
+    if (!widget) {
+        qFatal("no child %s", name);
+    }
+    return widget;
+}
+} // namespace
+
+// The download commands of the window, run as a user runs them, against a local server.
+class DownloadCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void wizardRunDownloadsTwoPagesIntoTheTree();
+    void addPagesFromTheInternetToAnEmptyProject();
+    void stopEndsTheRunningJob();
+    void aBusyProjectRefusesASecondJob();
+    void deletingABusyProjectAsksFirst();
+    void closingWhileDownloadingAsksFirst();
+    void recentFiles();
+    void droppedLinks();
+    void notificationWhenTheWindowIsNotInFront();
+
+private:
+    QString url(const char* path) const { return toQ(m_pServer->Url(path)); }
+    QString log() const { return m_pFrame->MessageBar()->Edit()->toPlainText(); }
+    QTreeWidgetItem* emptyProject();
+    // Adds pages to the selected project through the add-page dialog.
+    void addPages(const QString& strFrom, const QString& strTo);
+    void writeProjectFile(const std::string& strPath, const std::string& strName);
+
+    std::unique_ptr<TempFolder> m_pTemp;
+    std::unique_ptr<TestHttpServer> m_pServer;
+    std::unique_ptr<CMainFrame> m_pFrame;
+    std::string m_strDocuments;
+    // The user's side.
+    std::deque<QMessageBox::StandardButton> m_buttons;
+    QStringList m_asked;
+    QStringList m_reports;
+    QStringList m_notes;
+    std::function<int(QDialog&)> m_dialog;
+    QStringList m_dialogs; // object names of the dialogs run, in order
+};
+
+void DownloadCommandsTest::initTestCase()
+{
+    m_pTemp = std::make_unique<TempFolder>();
+    // Settings and the documents folder of a user of our own.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, toQ(m_pTemp->file("config")));
+}
+
+void DownloadCommandsTest::init()
+{
+    g_stopDownloadEvent.ResetEvent();
+    m_pTemp = std::make_unique<TempFolder>();
+    m_strDocuments = m_pTemp->file("文档");
+    QVERIFY(files::CreateFolder(m_strDocuments));
+    qputenv("XDG_DOCUMENTS_DIR", QByteArray::fromStdString(m_strDocuments));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, toQ(m_pTemp->file("config")));
+
+    m_pServer = std::make_unique<TestHttpServer>();
+    m_pServer->Route("/s/p1.htm", TestHttpResponse::Html("<html><head><title>一</title></head><body>"
+                                                         "<img src=\"i.gif\">1</body></html>"));
+    m_pServer->Route("/s/p2.htm", TestHttpResponse::Html("<html><head><title>二</title></head><body>2</body></html>"));
+    m_pServer->Route("/s/i.gif", TestHttpResponse::Text("GIF89a"));
+    for (const char* path : {"/d/p1.htm", "/d/p2.htm", "/d/p3.htm"}) {
+        TestHttpResponse slow = TestHttpResponse::Html("<html><head><title>d</title></head><body>d</body></html>");
+        slow.nDelayMs = 400;
+        m_pServer->Route(path, slow);
+    }
+    // Answers its headers, then never sends the body: a job fetching it stands until cancelled.
+    TestHttpResponse stalled = TestHttpResponse::Html(std::string(1000, 'x'));
+    stalled.nStallAfter = 0;
+    m_pServer->Route("/stall.htm", stalled);
+
+    m_buttons.clear();
+    m_asked.clear();
+    m_reports.clear();
+    m_notes.clear();
+    m_dialogs.clear();
+    m_dialog = [](QDialog&) { return int(QDialog::Rejected); };
+
+    m_pFrame = std::make_unique<CMainFrame>();
+    CUserPrompts prompts = m_pFrame->Prompts();
+    prompts.messageBox = [this](QWidget*, QMessageBox::Icon, const QString& caption, const QString& text,
+                                QMessageBox::StandardButtons) {
+        m_asked.append(caption + QLatin1Char('|') + text);
+        if (m_buttons.empty()) {
+            return QMessageBox::Ok;
+        }
+        const QMessageBox::StandardButton answer = m_buttons.front();
+        m_buttons.pop_front();
+        return answer;
+    };
+    prompts.execDialog = [this](QDialog& dialog) {
+        m_dialogs.append(dialog.objectName());
+        if (auto* report = qobject_cast<CDownloadReportDlg*>(&dialog)) {
+            m_reports.append(report->m_strSummary);
+            return int(QDialog::Accepted);
+        }
+        return m_dialog(dialog);
+    };
+    prompts.notify = [this](const QString& title, const QString& text) {
+        m_notes.append(title + QLatin1Char('|') + text);
+    };
+    m_pFrame->SetPrompts(prompts);
+    m_pFrame->resize(1000, 700);
+    m_pFrame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
+}
+
+void DownloadCommandsTest::cleanup()
+{
+    if (m_pFrame) {
+        m_pFrame->Document()->SetModifiedFlag(false);
+    }
+    m_pFrame.reset();
+    m_pServer.reset();
+    qunsetenv("XDG_DOCUMENTS_DIR");
+}
+
+QTreeWidgetItem* DownloadCommandsTest::emptyProject()
+{
+    m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT);
+    QTreeWidgetItem* project = m_pFrame->ProjectBar()->Projects().last();
+    m_pFrame->ProjectBar()->SelectNode(project);
+    return project;
+}
+
+void DownloadCommandsTest::addPages(const QString& strFrom, const QString& strTo)
+{
+    m_dialog = [strFrom, strTo](QDialog& dialog) {
+        auto& add = dynamic_cast<CAddPageDlg&>(dialog);
+        add.show();
+        child<QLineEdit>(&add, "fromEdit")->setText(strFrom);
+        child<QLineEdit>(&add, "toEdit")->setText(strTo);
+        child<QPushButton>(&add, "okButton")->click();
+        return add.result();
+    };
+    m_pFrame->Action(cmd::ID_ADD_FROM_INTERNET)->trigger();
+}
+
+void DownloadCommandsTest::writeProjectFile(const std::string& strPath, const std::string& strName)
+{
+    CProjectStore store;
+    store.SetPath(strPath);
+    store.SetHeaderName("所有工程");
+    store.SetProjects({MakeProject(strName)});
+    QVERIFY(store.LastTransferOk());
+}
+
+void DownloadCommandsTest::wizardRunDownloadsTwoPagesIntoTheTree()
+{
+    const std::string strOut = m_pTemp->file("out");
+    QVERIFY(files::CreateFolder(strOut));
+    m_dialog = [&](QDialog& dialog) {
+        auto& wizard = dynamic_cast<CWizardSheet&>(dialog);
+        wizard.show();
+        const auto next = [&] { wizard.button(QWizard::NextButton)->click(); };
+        child<QLineEdit>(wizard.Page1(), "nameEdit")->setText(QStringLiteral("本地站"));
+        next();
+        child<QLineEdit>(wizard.Page2(), "fromEdit")->setText(url("/s/p1.htm"));
+        child<QLineEdit>(wizard.Page2(), "toEdit")->setText(url("/s/p2.htm"));
+        next();
+        // The documents folder is offered; the user picks another one, typed with a trailing separator.
+        const QString strOffered = child<QLineEdit>(wizard.Page3(), "saveFolderEdit")->text();
+        if (strOffered != toQ(m_strDocuments)) {
+            qWarning() << "offered" << strOffered;
+            return int(QDialog::Rejected);
+        }
+        child<QLineEdit>(wizard.Page3(), "saveFolderEdit")->setText(toQ(strOut) + QLatin1Char('/'));
+        next();
+        wizard.button(QWizard::FinishButton)->click();
+        return wizard.result();
+    };
+    m_pFrame->MessageBar()->AppendLine(QStringLiteral("old line"));
+    m_pFrame->MessageBar()->hide();
+    m_pFrame->Action(cmd::ID_NEW_PROJECT)->trigger();
+    QCOMPARE(m_dialogs, QStringList{QStringLiteral("wizardSheet")});
+    QVERIFY(m_pFrame->MessageBar()->isVisible());
+    QVERIFY(m_pFrame->ProjectBar()->isVisible());
+    QVERIFY(log().startsWith(QStringLiteral("-----------Start download webpage-----------------\n")));
+
+    QTRY_COMPARE(m_reports.size(), 1);
+    const std::string strFolder = files::Join(strOut, "本地站");
+    QCOMPARE(m_reports.at(0), QStringLiteral("本地站\t2\t0\t") + toQ(strFolder));
+    QTreeWidgetItem* project = m_pFrame->ProjectBar()->Projects().last();
+    QCOMPARE(project->text(0), QStringLiteral("本地站"));
+    QCOMPARE(project->childCount(), 2);
+    QCOMPARE(project->child(0)->text(0), QStringLiteral("一"));
+    QCOMPARE(project->child(1)->text(0), QStringLiteral("二"));
+    for (int i = 0; i < 2; ++i) {
+        const QString strFile = CProjectTree::ItemPath(project->child(i));
+        QVERIFY2(strFile.startsWith(toQ(strFolder) + QLatin1Char('/')), qPrintable(strFile));
+        QVERIFY(files::Exists(fromQ(strFile)));
+    }
+    QVERIFY(log().contains(QStringLiteral(".........") + url("/s/p2.htm") + QStringLiteral(" .......... ok ")));
+    QVERIFY(m_pFrame->Document()->IsModified());
+    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+
+    // Cancel ends a run without a trace.
+    m_dialog = [](QDialog&) { return int(QDialog::Rejected); };
+    m_pFrame->OnCommand(cmd::ID_NEW_PROJECT_TREE);
+    QCOMPARE(m_pFrame->ProjectBar()->Projects().size(), 1);
+    QCOMPARE(m_pFrame->JobCount(), 0);
+}
+
+void DownloadCommandsTest::addPagesFromTheInternetToAnEmptyProject()
+{
+    QTreeWidgetItem* project = emptyProject();
+    const std::uintptr_t key = m_pFrame->ProjectBar()->ProjectKey(project);
+    QVERIFY(!m_pFrame->Document()->IsModified());
+
+    // The recorded addresses are the dialog's first guess.
+    m_pFrame->AddressBox()->setEditText(url("/s/p1.htm"));
+    m_pFrame->OnCommand(cmd::ID_RECORD_START_URL);
+    m_pFrame->AddressBox()->setEditText(url("/s/p2.htm"));
+    m_pFrame->OnCommand(cmd::ID_RECORD_END_URL);
+    QStringList presets;
+    m_dialog = [&](QDialog& dialog) {
+        auto& add = dynamic_cast<CAddPageDlg&>(dialog);
+        add.show();
+        presets << child<QLineEdit>(&add, "fromEdit")->text() << child<QLineEdit>(&add, "toEdit")->text();
+        child<QPushButton>(&add, "okButton")->click();
+        return add.result();
+    };
+    m_pFrame->Action(cmd::ID_ADD_FROM_INTERNET)->trigger();
+    QCOMPARE(presets, (QStringList{url("/s/p1.htm"), url("/s/p2.htm")}));
+    QVERIFY(m_pFrame->Document()->IsModified());
+    QTRY_COMPARE(m_reports.size(), 1);
+    // An empty project saves into the documents folder, never the root.
+    const std::string strFolder = files::Join(m_strDocuments, "新建工程");
+    QCOMPARE(m_reports.at(0), QStringLiteral("新建工程\t2\t0\t") + toQ(strFolder));
+    QCOMPARE(project->childCount(), 2);
+    QCOMPARE(m_pFrame->TaskFor(key)->m_nAddCount, 1);
+    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+
+    // A second add appends to the same project and folder, under names of its own.
+    addPages(url("/s/p1.htm"), QString());
+    QTRY_COMPARE(m_reports.size(), 2);
+    QCOMPARE(project->childCount(), 3);
+    QCOMPARE(m_pFrame->TaskFor(key)->m_nAddCount, 2);
+    const QString strFirst = CProjectTree::ItemPath(project->child(0));
+    const QString strThird = CProjectTree::ItemPath(project->child(2));
+    QVERIFY(strThird != strFirst);
+    QCOMPARE(QFileInfo(strThird).absolutePath(), toQ(strFolder));
+    QVERIFY(files::Exists(fromQ(strFirst)) && files::Exists(fromQ(strThird)));
+    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+
+    // No project selected: no dialog.
+    m_pFrame->ProjectBar()->Tree()->clearSelection();
+    m_pFrame->ProjectBar()->Tree()->setCurrentItem(nullptr);
+    m_dialogs.clear();
+    m_pFrame->OnCommand(cmd::ID_ADD_FROM_INTERNET);
+    QCOMPARE(m_dialogs, QStringList());
+}
+
+void DownloadCommandsTest::stopEndsTheRunningJob()
+{
+    QTreeWidgetItem* project = emptyProject();
+    // A stop while nothing downloads does not end the next job.
+    m_pFrame->OnCommand(cmd::ID_STOP_DOWNLOAD);
+    addPages(url("/d/p1.htm"), url("/d/p3.htm"));
+    QTRY_VERIFY(project->childCount() >= 1);
+    m_pFrame->Action(cmd::ID_STOP_DOWNLOAD)->trigger();
+    QTRY_COMPARE(m_reports.size(), 1);
+    const QStringList fields = m_reports.at(0).split(QLatin1Char('\t'));
+    QVERIFY2(fields.at(1).toInt() < 3, qPrintable(m_reports.at(0)));
+    QCOMPARE(project->childCount(), fields.at(1).toInt());
+    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+}
+
+void DownloadCommandsTest::aBusyProjectRefusesASecondJob()
+{
+    QTreeWidgetItem* project = emptyProject();
+    const std::uintptr_t key = m_pFrame->ProjectBar()->ProjectKey(project);
+    addPages(url("/stall.htm"), QString());
+    QTRY_VERIFY(log().contains(QStringLiteral("DownLoad file from : ")));
+    QVERIFY(m_pFrame->IsDownloading(key));
+
+    m_dialogs.clear();
+    m_pFrame->OnCommand(cmd::ID_ADD_FROM_INTERNET);
+    QCOMPARE(m_asked,
+             QStringList{QStringLiteral("Trawlix|") + CDownloadCommands::BusyText(QStringLiteral("新建工程"))});
+    QCOMPARE(m_dialogs, QStringList());
+    QCOMPARE(m_pFrame->TaskFor(key)->m_nAddCount, 1);
+    QCOMPARE(m_pFrame->JobCount(), 1);
+
+    // Another project downloads meanwhile.
+    emptyProject();
+    addPages(url("/s/p1.htm"), QString());
+    QTRY_COMPARE(m_reports.size(), 1);
+}
+
+void DownloadCommandsTest::deletingABusyProjectAsksFirst()
+{
+    QTreeWidgetItem* project = emptyProject();
+    const std::uintptr_t key = m_pFrame->ProjectBar()->ProjectKey(project);
+    addPages(url("/stall.htm"), QString());
+    QTRY_VERIFY(log().contains(QStringLiteral("DownLoad file from : ")));
+
+    const QString strQuestion = QStringLiteral("删除|工程 '新建工程' 正在下载。确定要停止下载并删除这个工程?");
+    m_buttons = {QMessageBox::No};
+    m_pFrame->OnCommand(cmd::ID_DELETE_NODE);
+    QCOMPARE(m_asked, QStringList{strQuestion});
+    QVERIFY(m_pFrame->ProjectBar()->ProjectByKey(key));
+    QVERIFY(m_pFrame->IsDownloading(key));
+
+    m_buttons = {QMessageBox::Yes};
+    m_pFrame->OnCommand(cmd::ID_DELETE_NODE);
+    QVERIFY(!m_pFrame->ProjectBar()->ProjectByKey(key));
+    QVERIFY(!m_pFrame->TaskFor(key));
+    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+    // Nothing of the cancelled job reaches the window.
+    QVERIFY(m_reports.isEmpty());
+    QVERIFY(!log().contains(QStringLiteral("download file faild")));
+}
+
+void DownloadCommandsTest::closingWhileDownloadingAsksFirst()
+{
+    emptyProject();
+    addPages(url("/stall.htm"), QString());
+    QTRY_VERIFY(log().contains(QStringLiteral("DownLoad file from : ")));
+    m_pFrame->Document()->SetModifiedFlag(false);
+
+    m_buttons = {QMessageBox::No};
+    QVERIFY(!m_pFrame->close());
+    QCOMPARE(m_asked, QStringList{QStringLiteral("Trawlix|正在下载，确定要退出吗?")});
+    QCOMPARE(m_pFrame->JobCount(), 1);
+
+    m_buttons = {QMessageBox::Yes};
+    QVERIFY(m_pFrame->close());
+    QCOMPARE(m_pFrame->JobCount(), 0);
+    QVERIFY(m_reports.isEmpty());
+}
+
+void DownloadCommandsTest::recentFiles()
+{
+    QStringList paths;
+    for (const char* name : {"a", "b", "c", "d", "e"}) {
+        const std::string strPath = m_pTemp->file(std::string(name) + ".wbr");
+        writeProjectFile(strPath, name);
+        paths.append(toQ(strPath));
+    }
+    auto* fileMenu = m_pFrame->findChild<QMenu*>(QStringLiteral("fileMenu"));
+    const auto recentAction = [&](int n) {
+        return m_pFrame->findChild<QAction*>(QStringLiteral("recentFile%1").arg(n));
+    };
+    emit fileMenu->aboutToShow();
+    QVERIFY(m_pFrame->findChild<QAction*>(QStringLiteral("recentFileNone"))->isVisible());
+    QVERIFY(!recentAction(1)->isVisible());
+
+    for (const QString& strPath : paths) {
+        QVERIFY(m_pFrame->OpenProjectFile(strPath));
+    }
+    // The last four, newest first.
+    QCOMPARE(m_pFrame->RecentFiles().Files(), (QStringList{paths[4], paths[3], paths[2], paths[1]}));
+    emit fileMenu->aboutToShow();
+    QVERIFY(!m_pFrame->findChild<QAction*>(QStringLiteral("recentFileNone"))->isVisible());
+    QCOMPARE(recentAction(1)->text(), QStringLiteral("&1 ") + paths[4]);
+    QCOMPARE(recentAction(4)->text(), QStringLiteral("&4 ") + paths[1]);
+
+    // Saving under a new name puts that file first; the list is in the settings store.
+    const QString strSaved = toQ(m_pTemp->file("saved.wbr"));
+    CUserPrompts prompts = m_pFrame->Prompts();
+    prompts.saveFileName = [&](QWidget*, const QString&, const QString&, const QString&) { return strSaved; };
+    m_pFrame->SetPrompts(prompts);
+    QVERIFY(m_pFrame->SaveProjectAs());
+    CRecentFileList stored;
+    QCOMPARE(stored.Files(), (QStringList{strSaved, paths[4], paths[3], paths[2]}));
+
+    // Choosing an entry opens it; a missing one is said and taken off the list.
+    recentAction(4)->trigger();
+    QCOMPARE(m_pFrame->Document()->m_strProjectPath, paths[2]);
+    QVERIFY(QFile::remove(paths[3]));
+    m_asked.clear();
+    emit fileMenu->aboutToShow();
+    QCOMPARE(recentAction(4)->text(), QStringLiteral("&4 ") + paths[3]);
+    recentAction(4)->trigger();
+    QCOMPARE(m_asked,
+             QStringList{QStringLiteral("Trawlix|文件 \"%1\" 已不存在，已从最近文件列表中删除。").arg(paths[3])});
+    QCOMPARE(m_pFrame->Document()->m_strProjectPath, paths[2]);
+    QCOMPARE(m_pFrame->RecentFiles().Files(), (QStringList{paths[2], strSaved, paths[4]}));
+    QCOMPARE(CRecentFileList().Files(), m_pFrame->RecentFiles().Files());
+}
+
+void DownloadCommandsTest::droppedLinks()
+{
+    QTreeWidgetItem* project = emptyProject();
+    m_pFrame->ProjectBar()->Tree()->clearSelection();
+    const auto drop = [&](QWidget* target, const QPoint& pos, const QString& strUrl) {
+        QMimeData mime;
+        mime.setUrls({QUrl(strUrl)});
+        QDragEnterEvent enter(pos, Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(QPointF(pos), Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropped);
+        QVERIFY(dropped.isAccepted());
+    };
+
+    // On a project: add pages to it, the link filled in.
+    QStringList presets;
+    m_dialog = [&](QDialog& dialog) {
+        if (auto* add = qobject_cast<CAddPageDlg*>(&dialog)) {
+            add->show();
+            presets << child<QLineEdit>(add, "fromEdit")->text() << child<QLineEdit>(add, "toEdit")->text();
+        } else if (auto* wizard = qobject_cast<CWizardSheet*>(&dialog)) {
+            wizard->show();
+            child<QLineEdit>(wizard->Page1(), "nameEdit")->setText(QStringLiteral("x"));
+            wizard->button(QWizard::NextButton)->click();
+            presets << child<QLineEdit>(wizard->Page2(), "fromEdit")->text()
+                    << child<QLineEdit>(wizard->Page2(), "toEdit")->text();
+        }
+        return int(QDialog::Rejected);
+    };
+    m_pFrame->AddressBox()->setEditText(url("/s/p2.htm"));
+    m_pFrame->OnCommand(cmd::ID_RECORD_END_URL);
+    QWidget* viewport = m_pFrame->ProjectBar()->Tree()->viewport();
+    drop(viewport, m_pFrame->ProjectBar()->Tree()->visualItemRect(project).center(), url("/s/p1.htm"));
+    QTRY_COMPARE(m_dialogs, QStringList{QStringLiteral("addPageDlg")});
+    QCOMPARE(presets, (QStringList{url("/s/p1.htm"), QString()}));
+
+    // Anywhere else: a new project with the link as its first address.
+    presets.clear();
+    m_dialogs.clear();
+    drop(m_pFrame->View(), m_pFrame->View()->rect().center(), url("/s/p1.htm"));
+    QTRY_COMPARE(m_dialogs, QStringList{QStringLiteral("wizardSheet")});
+    QCOMPARE(presets, (QStringList{url("/s/p1.htm"), QString()}));
+}
+
+void DownloadCommandsTest::notificationWhenTheWindowIsNotInFront()
+{
+    emptyProject();
+    m_pFrame->activateWindow();
+    if (QTest::qWaitForWindowActive(m_pFrame.get())) {
+        addPages(url("/s/p1.htm"), QString());
+        QTRY_COMPARE(m_reports.size(), 1);
+        QCOMPARE(m_notes, QStringList());
+        QTRY_COMPARE(m_pFrame->JobCount(), 0);
+    }
+
+    auto other = std::make_unique<QWidget>();
+    other->show();
+    other->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(other.get()));
+    other.reset();
+    QTRY_VERIFY(!QApplication::activeWindow());
+    const qsizetype nReports = m_reports.size();
+    addPages(url("/s/p1.htm"), url("/s/p2.htm"));
+    QTRY_COMPARE(m_notes.size(), 1);
+    QCOMPARE(m_notes.at(0), QStringLiteral("工程下载完成|工程名: 新建工程\n下载网页成功: 2\n下载网页失败: 0"));
+    // The report still comes.
+    QTRY_COMPARE(m_reports.size(), nReports + 1);
+}
+
+QTEST_MAIN(DownloadCommandsTest)
+#include "DownloadCommandsTest.moc"
