@@ -1,6 +1,7 @@
 #include "wizards/DownloadCommands.h"
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QTreeWidgetItem>
@@ -196,6 +197,21 @@ QString CDownloadCommands::DroppedUrl(const QMimeData* mime)
     return {};
 }
 
+bool CDownloadCommands::isInFrame(const QWidget* widget) const
+{
+    // Floating bars are windows of their own, yet still the frame's; dialogs are not.
+    const QWidget* window = widget->window();
+    if (window != &m_frame && !qobject_cast<const QDockWidget*>(window)) {
+        return false;
+    }
+    for (; widget; widget = widget->parentWidget()) {
+        if (widget == &m_frame) {
+            return true;
+        }
+    }
+    return false;
+}
+
 QTreeWidgetItem* CDownloadCommands::projectAt(QWidget* widget, const QPoint& pos) const
 {
     CProjectTree* tree = m_frame.ProjectBar()->Tree();
@@ -216,7 +232,7 @@ bool CDownloadCommands::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     auto* widget = static_cast<QWidget*>(watched);
-    if (widget->window() != &m_frame || QApplication::activeModalWidget()) {
+    if (!isInFrame(widget) || QApplication::activeModalWidget()) {
         return false;
     }
     auto* drop = static_cast<QDropEvent*>(event);

@@ -41,6 +41,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool isInFrame(const QWidget* widget) const;
     // The project under a drop on the project tree, or null.
     QTreeWidgetItem* projectAt(QWidget* widget, const QPoint& pos) const;
     bool refuseWhenBusy(QTreeWidgetItem* project);
