@@ -7,11 +7,14 @@
 #include <chm_lib.h>
 #include <gtest/gtest.h>
 
+#include "RunProcess.h"
 #include "TempFolder.h"
+#include "TestHttpServer.h"
 #include "chm/ChmBuildWorker.h"
 #include "chm/ChmWriter.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "project/ProjectStore.h"
 
 namespace
 {
@@ -58,6 +61,19 @@ std::map<std::string, std::string> readBook(const std::string& path)
     return contents;
 }
 
+// An attribute value of the contents file as the reader shows it.
+std::string unescaped(std::string value)
+{
+    const std::pair<std::string, std::string> entities[] = {
+        {"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}};
+    for (const auto& [entity, text] : entities) {
+        for (auto at = value.find(entity); at != std::string::npos; at = value.find(entity, at + text.size())) {
+            value.replace(at, entity.size(), text);
+        }
+    }
+    return value;
+}
+
 // The (Name, Local) pairs of a contents file's topics, in order; Local is empty for the book.
 std::vector<std::pair<std::string, std::string>> topicsOf(const std::string& hhcBytes)
 {
@@ -86,7 +102,7 @@ std::vector<std::pair<std::string, std::string>> topicsOf(const std::string& hhc
         if (localEnd == std::string::npos || localEnd > objectEnd) {
             local.clear();
         }
-        topics.emplace_back(name, local);
+        topics.emplace_back(unescaped(name), local);
         pos = objectEnd;
     }
     return topics;
@@ -424,4 +440,64 @@ TEST(ChmBuild, OnlySavedPagesGoIntoABook)
     EXPECT_FALSE(result.m_bCompilerStarted);
     EXPECT_NE(output.find("/etc/passwd"), std::string::npos);
     EXPECT_FALSE(files::Exists(temp.file("leak.chm")));
+}
+
+// A series saved by the download engine, through the project file, into a book read back with chmlib: a
+// page name with dots of its own keeps its pictures, and titles read as their pages show them.
+TEST(ChmBuild, ABookOfADownloadedSeriesKeepsPicturesAndReadableTitles)
+{
+    TempFolder temp;
+    ScopedCacheHome cache(temp.file("cache"));
+    TestHttpServer server;
+    const std::string nbsp = "\xC2\xA0";
+    std::vector<std::string> titles;
+    for (int n = 1; n <= 2; ++n) {
+        const std::string number = std::to_string(n);
+        titles.push_back("第" + nbsp + number + nbsp + "章 \"引号\" & <更多>");
+        server.Route("/doc/ch0" + number + ".zh-cn.html",
+                     TestHttpResponse::Html("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                                            "charset=utf-8\"><title>第" +
+                                            nbsp + number +
+                                            "&#160;章 &quot;引号&quot; &amp; &lt;更多&gt;</title>"
+                                            "</head><body><img src=\"img/fig" +
+                                            number + ".png\"></body></html>"));
+        server.Route("/doc/img/fig" + number + ".png", TestHttpResponse::Text("\x89PNG figure " + number));
+    }
+    const std::string wbr = temp.file("book.wbr");
+    ProcessResult get =
+        RunCli({"get", "--from", server.Url("/doc/ch01.zh-cn.html"), "--to", server.Url("/doc/ch02.zh-cn.html"),
+                "--project", "手册", "--folder", temp.path(), "--project-file", wbr});
+    ASSERT_EQ(get.nExitCode, 0) << get.strErr;
+
+    CProjectStore store;
+    store.SetPath(wbr);
+    ASSERT_EQ(store.Transfer(false), 1);
+    std::vector<CProjectObject> projects;
+    store.GetProjects(projects);
+    ASSERT_EQ(projects.size(), 1u);
+    ASSERT_EQ(projects[0].m_pages.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(projects[0].m_pages[i].m_strTitle, titles[i]);
+    }
+
+    ProcessResult chm = RunCli({"chm", wbr, "--project", "手册", "--out", temp.path(), "--name", "手册"});
+    ASSERT_EQ(chm.nExitCode, 0) << chm.strErr << chm.strOut;
+    auto book = readBook(temp.file("手册.chm"));
+    for (int i = 0; i < 2; ++i) {
+        const std::string page = files::FileName(projects[0].m_pages[i].m_strLocalFile);
+        EXPECT_EQ(page, "ch0" + std::to_string(i + 1) + ".zh-cn.zh-cn.html");
+        ASSERT_TRUE(book.count("/" + page)) << page;
+        // The picture is where the page's reference points.
+        const std::string& html = book["/" + page];
+        const auto src = html.find("src=\"");
+        ASSERT_NE(src, std::string::npos);
+        const std::string reference = html.substr(src + 5, html.find('"', src + 5) - src - 5);
+        ASSERT_TRUE(book.count("/" + reference)) << reference << " of " << page;
+        EXPECT_EQ(book["/" + reference], "\x89PNG figure " + std::to_string(i + 1));
+    }
+    ASSERT_TRUE(book.count("/Contents.hhc"));
+    const auto topics = topicsOf(book["/Contents.hhc"]);
+    ASSERT_EQ(topics.size(), 3u);
+    EXPECT_EQ(topics[1].first, titles[0]);
+    EXPECT_EQ(topics[2].first, titles[1]);
 }

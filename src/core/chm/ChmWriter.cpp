@@ -69,6 +69,35 @@ std::string baseNameOf(const std::string& name)
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+// A title as an attribute value: a quote in it would end the value, and "&" or "<" start markup.
+std::string escapedValue(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Pages larger than this are not read to find their resource folder.
+constexpr size_t kMaxPageBytes = size_t{64} << 20;
+
 // Entry names of a folder other than "." and "..", in byte order, so a build lists its files the
 // same way on every file system.
 std::vector<std::string> entriesOf(const std::string& folder)
@@ -129,7 +158,29 @@ std::string FileNameOf(const std::string& path)
 
 std::string ResourceFolderOf(const std::string& pageFile)
 {
-    return files::Join(files::FolderOf(pageFile), baseNameOf(FileNameOf(pageFile)) + ".files");
+    // A download names the folder after the page's name, which may hold dots of its own: a series of
+    // ch01.zh-cn.html is saved as ch01.zh-cn.zh-cn.html beside ch01.zh-cn.files. With several dots the
+    // folder is the one the page's references point at; otherwise, as for pages saved by earlier
+    // versions and local pages, the name up to the last dot.
+    const std::string folder = files::FolderOf(pageFile);
+    const std::string name = FileNameOf(pageFile);
+    const std::string lastDotRule = files::Join(folder, baseNameOf(name) + ".files");
+    const auto firstDot = name.find('.');
+    if (firstDot == std::string::npos || firstDot == name.rfind('.')) {
+        return lastDotRule;
+    }
+    std::string text;
+    if (!files::IsRegularFile(pageFile) || !files::ReadFile(pageFile, text, nullptr, kMaxPageBytes)) {
+        return lastDotRule;
+    }
+    for (auto dot = name.rfind('.'); dot != std::string::npos && dot > 0; dot = name.rfind('.', dot - 1)) {
+        const std::string candidate = name.substr(0, dot) + ".files";
+        const std::string path = files::Join(folder, candidate);
+        if (text.find(candidate + "/") != std::string::npos && kindOf(path) == Kind::Folder) {
+            return path;
+        }
+    }
+    return lastDotRule;
 }
 
 void CopyTree(const std::string& source, const std::string& target)
@@ -198,7 +249,9 @@ void CopyPages(const ChmBuildParams& params)
     for (const auto& source : params.m_pageFiles) {
         const std::string name = FileNameOf(source);
         copyFile(source, files::Join(params.m_strWorkFolder, name));
-        CopyTree(ResourceFolderOf(source), files::Join(params.m_strWorkFolder, baseNameOf(name) + ".files"));
+        // Under the name the page refers to.
+        const std::string resources = ResourceFolderOf(source);
+        CopyTree(resources, files::Join(params.m_strWorkFolder, FileNameOf(resources)));
     }
 }
 
@@ -217,15 +270,14 @@ int WriteContents(const ChmBuildParams& params, int* pError)
     hhc.Line("</OBJECT>");
     hhc.Line("<UL>");
     hhc.Line("\t<LI> <OBJECT type=\"text/sitemap\">");
-    // Values go in as they are: a quote in a title is not escaped.
-    hhc.Line("\t\t<param name=\"Name\" value=\"" + params.m_strBookName + "\">");
+    hhc.Line("\t\t<param name=\"Name\" value=\"" + escapedValue(params.m_strBookName) + "\">");
     hhc.Line("\t\t<param name=\"ImageNumber\" value=\"1\">");
     hhc.Line("\t\t</OBJECT>");
     hhc.Line("\t<UL>");
     for (std::size_t i = 0; i < params.m_pageFiles.size(); ++i) {
         const std::string title = i < params.m_pageTitles.size() ? params.m_pageTitles[i] : std::string();
         hhc.Line("\t\t<LI> <OBJECT type=\"text/sitemap\">");
-        hhc.Line("\t\t\t<param name=\"Name\" value=\"" + title + "\">");
+        hhc.Line("\t\t\t<param name=\"Name\" value=\"" + escapedValue(title) + "\">");
         hhc.Text("\t\t\t<param name=\"Local\" value=\"");
         hhc.Path(FileNameOf(params.m_pageFiles[i]));
         hhc.Line("\">");
@@ -274,7 +326,7 @@ int WriteProject(const ChmBuildParams& params, int* pError)
     for (const auto& source : params.m_pageFiles) {
         const std::string name = FileNameOf(source);
         std::vector<std::string> resources;
-        ListTree(files::Join(params.m_strWorkFolder, baseNameOf(name) + ".files"), resources);
+        ListTree(ResourceFolderOf(files::Join(params.m_strWorkFolder, name)), resources);
         for (const auto& path : resources) {
             list(path.substr(prefix.size()));
         }

@@ -15,7 +15,9 @@ int WriteProject(const ChmBuildParams& params, int* pError = nullptr);
 
 // Text after the last "/" (the whole path when it has none).
 std::string FileNameOf(const std::string& path);
-// A page's resource folder: its path without the file's extension, plus ".files".
+// A page's resource folder: its path without the file's extension, plus ".files". For a name with
+// several dots, the first such cut (from the last dot on) whose folder exists and that the page's text
+// refers to ("ch01.zh-cn.files/" for ch01.zh-cn.zh-cn.html).
 std::string ResourceFolderOf(const std::string& pageFile);
 // Recursive copy; the target folder is created even when the source does not exist.
 void CopyTree(const std::string& source, const std::string& target);

@@ -11,6 +11,7 @@
 #include "HttpSession.h"
 #include "JobResources.h"
 #include "PageScanner.h"
+#include "PageTitle.h"
 #include "ResourceDownload.h"
 #include "TransferQueue.h"
 #include "UrlSequence.h"
@@ -92,19 +93,6 @@ void convertUtf8Page(std::string& text)
     }
     relabelled.append(text, from, std::string::npos);
     text = codepage::Utf8ToCp936WithReferences(relabelled);
-}
-
-// Titles travel as UTF-8; a title taken from a page stored in code page 936 is converted back.
-std::string titleForRecord(const std::string& strTitle)
-{
-    std::string title = codepage::PageTextToUtf8(strTitle);
-    // The record's fields are separated by tabs: a tab inside the title would shift them.
-    for (char& c : title) {
-        if (c == '\t') {
-            c = ' ';
-        }
-    }
-    return title;
 }
 
 struct PageList
@@ -479,7 +467,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         }
         ++nSaved;
         const std::string record = projectFolder + strName + m_list.strExt + "\t" + page.strUrl + "\t" + projectKey +
-                                   "\t" + titleForRecord(page.strTitle) + "\t" + progress;
+                                   "\t" + PageTitleText(page.strTitle) + "\t" + progress;
         page = Page();
         notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
     }

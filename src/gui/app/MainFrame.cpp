@@ -28,6 +28,7 @@
 #include "download/DownloadLog.h"
 #include "download/DownloadWorker.h"
 #include "download/PageScanner.h"
+#include "download/PageTitle.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "project/ProjectBar.h"
@@ -1156,6 +1157,6 @@ QString localPageTitle(const std::string& strBytes)
     CPageScanner scanner;
     scanner.Reset();
     scanner.Parse(strBytes.data(), strBytes.size());
-    return toQ(codepage::PageTextToUtf8(scanner.Title()));
+    return toQ(PageTitleText(scanner.Title()));
 }
 } // namespace
