@@ -1,0 +1,315 @@
+#include "complete/MarkupTags.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include "download/AsciiText.h"
+#include "download/PageScanner.h"
+
+namespace markup
+{
+
+namespace
+{
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool IsAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+void AppendUtf8(std::string& out, std::uint32_t cp)
+{
+    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+        cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+constexpr std::string_view kRawTextTags[] = {"script", "style",  "textarea", "title",
+                                             "xmp",    "iframe", "noembed",  "noframes"};
+
+// Reads the start tag whose "<" is at lt, the way browsers read it: quoted values may hold ">" and
+// blanks, and either quote. False when the text ends before the tag does.
+bool ReadTag(std::string_view t, std::size_t lt, Tag& tag)
+{
+    std::size_t p = lt + 1;
+    while (p < t.size() && !IsSpace(t[p]) && t[p] != '/' && t[p] != '>') {
+        ++p;
+    }
+    tag.name = ascii::ToLower(t.substr(lt + 1, p - lt - 1));
+    tag.nBegin = lt;
+    tag.nNameEnd = p;
+    for (;;) {
+        const std::size_t lead = p;
+        while (p < t.size() && (IsSpace(t[p]) || t[p] == '/')) {
+            ++p;
+        }
+        if (p >= t.size()) {
+            return false;
+        }
+        if (t[p] == '>') {
+            tag.nEnd = p + 1;
+            return true;
+        }
+        Attr attr;
+        attr.nLead = lead;
+        attr.nBegin = p;
+        ++p; // a name may start with "="
+        while (p < t.size() && !IsSpace(t[p]) && t[p] != '/' && t[p] != '>' && t[p] != '=') {
+            ++p;
+        }
+        attr.name = ascii::ToLower(t.substr(attr.nBegin, p - attr.nBegin));
+        std::size_t q = p;
+        while (q < t.size() && IsSpace(t[q])) {
+            ++q;
+        }
+        if (q < t.size() && t[q] == '=') {
+            ++q;
+            while (q < t.size() && IsSpace(t[q])) {
+                ++q;
+            }
+            if (q >= t.size()) {
+                return false;
+            }
+            attr.bValue = true;
+            if (t[q] == '"' || t[q] == '\'') {
+                const std::size_t close = t.find(t[q], q + 1);
+                if (close == std::string_view::npos) {
+                    return false;
+                }
+                attr.value = DecodeEntities(t.substr(q + 1, close - q - 1));
+                p = close + 1;
+            } else {
+                const std::size_t begin = q;
+                while (q < t.size() && !IsSpace(t[q]) && t[q] != '>') {
+                    ++q;
+                }
+                attr.value = DecodeEntities(t.substr(begin, q - begin));
+                p = q;
+            }
+        }
+        attr.nEnd = p;
+        tag.attrs.push_back(std::move(attr));
+    }
+}
+
+} // namespace
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && IsSpace(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsSpace(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// The character references an address or a style attribute may hold; others stay as written.
+std::string DecodeEntities(std::string_view s)
+{
+    static constexpr std::pair<std::string_view, char> kNamed[] = {
+        {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''},
+    };
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '&') {
+            out += s[i];
+            continue;
+        }
+        std::string_view rest = s.substr(i + 1);
+        bool bDone = false;
+        for (const auto& [name, c] : kNamed) {
+            if (ascii::StartsWithNoCase(rest, name)) {
+                out += c;
+                i += name.size();
+                bDone = true;
+                break;
+            }
+        }
+        if (!bDone && !rest.empty() && rest[0] == '#') {
+            const bool bHex = rest.size() > 1 && (rest[1] == 'x' || rest[1] == 'X');
+            std::size_t k = bHex ? 2 : 1;
+            std::uint32_t cp = 0;
+            std::size_t nDigits = 0;
+            for (; k < rest.size() && nDigits < 8; ++k, ++nDigits) {
+                const char c = rest[k];
+                int v = -1;
+                if (c >= '0' && c <= '9') {
+                    v = c - '0';
+                } else if (bHex && c >= 'a' && c <= 'f') {
+                    v = c - 'a' + 10;
+                } else if (bHex && c >= 'A' && c <= 'F') {
+                    v = c - 'A' + 10;
+                }
+                if (v < 0) {
+                    break;
+                }
+                cp = cp * (bHex ? 16 : 10) + static_cast<std::uint32_t>(v);
+            }
+            if (nDigits > 0) {
+                if (k < rest.size() && rest[k] == ';') {
+                    ++k;
+                }
+                AppendUtf8(out, cp);
+                i += k;
+                bDone = true;
+            }
+        }
+        if (!bDone) {
+            out += '&';
+        }
+    }
+    return out;
+}
+
+// A value written into a double-quoted attribute.
+std::string AttributeText(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        if (c == '&') {
+            out += "&amp;";
+        } else if (c == '"') {
+            out += "&quot;";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A local path as an address: every byte outside the plain ones escaped, so names with spaces, "#",
+// "%" or non-ASCII letters still lead to their file.
+std::string PathAsAddress(std::string_view path)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : path) {
+        const auto u = static_cast<unsigned char>(c);
+        if (IsAsciiLetter(c) || (c >= '0' && c <= '9') ||
+            std::string_view("-._~!$&'()*+,;=:@/").find(c) != std::string_view::npos) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        }
+    }
+    return out;
+}
+
+bool IsWebAddress(std::string_view address)
+{
+    return ascii::StartsWithNoCase(address, "http://") || ascii::StartsWithNoCase(address, "https://");
+}
+
+// Resolves against the page's scheme, host, port and path; a user name and password are not passed on.
+url::Resolver ResolverFor(const std::string& strBase)
+{
+    url::SplitUrl parts = url::Split(strBase);
+    if (!parts.ok) {
+        return url::Resolver();
+    }
+    std::string base = ascii::ToLower(parts.scheme) + "://" + parts.host;
+    if (!parts.port.empty()) {
+        base += ":" + parts.port;
+    }
+    return url::Resolver(base + parts.path);
+}
+
+const Attr* Tag::Find(std::string_view attrName) const
+{
+    for (const Attr& a : attrs) {
+        if (a.name == attrName) {
+            return &a;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<std::string> Tag::Value(std::string_view attrName) const
+{
+    const Attr* a = Find(attrName);
+    if (!a || Trim(a->value).empty()) {
+        return std::nullopt;
+    }
+    return a->value;
+}
+
+void ForEachTag(std::string_view t,
+                const std::function<void(Tag&)>& onTag,
+                const std::function<void(std::size_t, std::size_t)>& onStyle)
+{
+    std::size_t i = 0;
+    while (i < t.size()) {
+        const std::size_t lt = t.find('<', i);
+        if (lt == std::string_view::npos || lt + 1 >= t.size()) {
+            return;
+        }
+        if (t.compare(lt, 4, "<!--") == 0) {
+            const std::size_t close = t.find("-->", lt + 4);
+            if (close == std::string_view::npos) {
+                return;
+            }
+            i = close + 3;
+            continue;
+        }
+        const char next = t[lt + 1];
+        if (next == '!' || next == '?' || next == '/') {
+            const std::size_t gt = t.find('>', lt + 2);
+            if (gt == std::string_view::npos) {
+                return;
+            }
+            i = gt + 1;
+            continue;
+        }
+        if (!IsAsciiLetter(next)) {
+            i = lt + 1;
+            continue;
+        }
+        Tag tag;
+        if (!ReadTag(t, lt, tag)) {
+            return;
+        }
+        onTag(tag);
+        i = tag.nEnd;
+        if (std::find(std::begin(kRawTextTags), std::end(kRawTextTags), tag.name) != std::end(kRawTextTags)) {
+            // Nothing inside a script or style block is a tag.
+            const std::ptrdiff_t close = CPageScanner::FindNoCase(t, "</" + tag.name, tag.nEnd);
+            const std::size_t end = close < 0 ? t.size() : static_cast<std::size_t>(close);
+            if (tag.name == "style" && onStyle) {
+                onStyle(tag.nEnd, end);
+            }
+            if (close < 0) {
+                return;
+            }
+            i = end;
+        }
+    }
+}
+
+} // namespace markup
