@@ -30,6 +30,10 @@ const char kUsage[] =
     "options:\n"
     "  --folder DIR         save folder (default: your documents folder)\n"
     "  --strip-scripts      remove script blocks from saved pages\n"
+    "  --complete           save pages complete: style sheets and their fonts, the largest picture of each\n"
+    "                       srcset, lazily loaded images, icons; links between saved pages lead to the\n"
+    "                       saved files (with --project-file, those of earlier jobs too)\n"
+    "  --cookies FILE       send the cookies of this Netscape cookie file (as browsers export it)\n"
     "  --add-count N        number the page names of a further download into the same project\n"
     "                       (with --project-file it is found from the project's pages)\n"
     "  --project-file FILE  add the saved pages to the project NAME in this project file\n"
@@ -64,6 +68,7 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
         {"--add-count", &strAddCount},
         {"--connections", &strConnections},
         {"--wait", &strWait},
+        {"--cookies", &task.m_strCookieFile},
     };
     bool bTop = false;
     bool bAddCount = false;
@@ -75,6 +80,10 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
         }
         if (arg == "--strip-scripts") {
             task.m_bKeepScripts = 0;
+            continue;
+        }
+        if (arg == "--complete") {
+            task.m_bComplete = 1;
             continue;
         }
         std::string* pTarget = nullptr;
@@ -139,7 +148,43 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
     if (task.m_strSaveFolder.empty()) {
         task.m_strSaveFolder = files::DocumentsFolder();
     }
+    if (!task.m_strCookieFile.empty()) {
+        std::string strCookies;
+        if (!files::IsRegularFile(task.m_strCookieFile) ||
+            !files::ReadFile(task.m_strCookieFile, strCookies, nullptr, 1)) {
+            std::fprintf(stderr, "trawlix-cli get: cannot read the cookie file '%s'\n", task.m_strCookieFile.c_str());
+            return false;
+        }
+        task.m_strCookieFile = files::AbsolutePath(task.m_strCookieFile);
+    }
     return true;
+}
+
+// The pages the project already holds in the project file, so a complete job brings their links up to
+// date too. Nothing when the file or the project is not there yet.
+std::vector<HeldPage> heldPages(const std::string& strProjectFile, const std::string& strProject)
+{
+    std::vector<HeldPage> held;
+    if (!files::IsRegularFile(strProjectFile)) {
+        return held;
+    }
+    CProjectStore store;
+    store.SetPath(strProjectFile);
+    store.Transfer(false);
+    if (!store.LastTransferOk()) {
+        return held;
+    }
+    std::vector<CProjectObject> projects;
+    store.GetProjects(projects);
+    for (const CProjectObject& project : projects) {
+        if (project.m_strName != strProject) {
+            continue;
+        }
+        for (const CProjectInfor& page : project.m_pages) {
+            held.push_back({page.m_strUrl, page.m_strLocalFile});
+        }
+    }
+    return held;
 }
 
 // Prints what the desktop program's message window would show, and a progress bar on a terminal.
@@ -271,6 +316,9 @@ int RunGet(const CliArgs& args)
 
     CConsoleReceiver receiver;
     options.task.m_hNotifyWnd = &receiver;
+    if (options.task.m_bComplete && !options.strProjectFile.empty()) {
+        options.task.m_projectPages = heldPages(options.strProjectFile, options.task.m_strProjectName);
+    }
 
     sigset_t signals;
     sigemptyset(&signals);

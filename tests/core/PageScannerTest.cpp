@@ -203,6 +203,21 @@ TEST(PageScanner, CollectsLinksAndResources)
     }
 }
 
+TEST(PageScanner, FollowsLinksWithAFragmentOnlyWhenAsked)
+{
+    const std::string html = "<a href=\"page3.html#top\"><a href=\"page3.html#end\"><a href=\"#self\">"
+                             "<a href=\"list.php?id=2#x\"><a href=\"b.html\">";
+    EXPECT_EQ(Scan(html).links, Strings{"http://host/dir/b.html"});
+
+    CPageScanner scanner;
+    scanner.Reset();
+    scanner.SetBaseUrl("http://host/dir/page.html");
+    scanner.SetFollowFragments(true);
+    scanner.Parse(html.data(), html.size());
+    EXPECT_EQ(scanner.Links(), (Strings{"http://host/dir/page3.html", "http://host/dir/page3.html",
+                                        "http://host/dir/list.php?id=2", "http://host/dir/b.html"}));
+}
+
 TEST(PageScanner, ResolvesAgainstThePagesSchemeHostAndPort)
 {
     const std::string html = "<img src=a.gif><a href=\"../b.html\">";

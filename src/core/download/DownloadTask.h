@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "complete/ProjectLinks.h"
+
 class IDownloadNotify;
 
 // The settings of one download job. The desktop program keeps one per project and reuses it for
@@ -27,6 +29,17 @@ public:
     int m_nConnections = 8;
     // > 0: this pause between requests to one host, one request at a time.
     int m_nWaitMs = 0;
+    // Nonzero: pages are saved complete: style sheets with their fonts and images, the largest picture of
+    // each srcset, lazily loaded images, icons, and links between the project's pages made local. Off,
+    // pages are saved exactly as the plain rules say.
+    int m_bComplete = 0;
+    // Sent with every request of the job: a Netscape cookie file (as browsers export and curl reads),
+    // and single cookies as lines of that format (the desktop program's browser cookies). Both may be empty.
+    std::string m_strCookieFile;
+    std::vector<std::string> m_cookies;
+    // Complete jobs: the pages the project held before the job, whose links are brought up to date along
+    // with the new pages' when the job ends.
+    std::vector<HeldPage> m_projectPages;
 };
 
 // The folder later downloads into a project go to, for a project known only by its saved pages (one

@@ -174,7 +174,7 @@ std::string RewriteValues(std::string_view text,
 
 // Drops every script block together with the one character after its "</script>" (usually the line
 // break that ended it); an unclosed block takes the rest of the page with it.
-std::string StripScripts(std::string_view text)
+std::string StripScriptBlocks(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
@@ -282,15 +282,25 @@ int CPageScanner::OnTag(const std::string& strTag, std::size_t nPos, const std::
     }
     case TagKind::Link: {
         const std::string* value = FirstOf(attrs, "src", "href");
+        if (value == nullptr) {
+            break;
+        }
+        std::string_view link = *value;
+        if (m_bFollowFragments) {
+            link = link.substr(0, link.find('#'));
+            if (link.empty()) {
+                break;
+            }
+        }
         // Anchored links are never followed.
-        if (value == nullptr || !Followable(*value) || value->find('#') != std::string::npos) {
+        if (!Followable(link) || link.find('#') != std::string_view::npos) {
             break;
         }
-        if (ascii::StartsWithNoCase(*value, "mailto:")) {
-            m_resources.push_back(ascii::ToLower(*value));
+        if (ascii::StartsWithNoCase(link, "mailto:")) {
+            m_resources.push_back(ascii::ToLower(link));
             break;
         }
-        if (auto absolute = m_resolver.Resolve(*value)) {
+        if (auto absolute = m_resolver.Resolve(link)) {
             m_links.push_back(std::move(*absolute));
         }
         break;
@@ -414,9 +424,14 @@ std::string CPageScanner::Rewrite(std::string_view page, const std::string& relF
     text = RewriteValues(text, "<v:imagedata", true, 13, relFolder);
     text = RewriteValues(text, "background=", false, 0, relFolder);
     if (bKeepScripts == 0) {
-        text = StripScripts(text);
+        text = StripScriptBlocks(text);
     }
     return text;
+}
+
+std::string CPageScanner::StripScripts(std::string_view page)
+{
+    return StripScriptBlocks(page);
 }
 
 bool CPageScanner::RewriteAndSave(

@@ -29,6 +29,9 @@ public:
     void SetPageName(const std::string& strName);
     // Full path of the page's resource folder, without a trailing "/".
     void SetResourceFolder(const std::string& strFolder);
+    // Links with a fragment ("page.html#top") are collected as the page without it, instead of being
+    // dropped; a link to a fragment of the page itself is still dropped. Off by default.
+    void SetFollowFragments(bool bFollow) { m_bFollowFragments = bFollow; }
 
     const std::vector<std::string>& Resources() const { return m_resources; }
     const std::vector<std::string>& Links() const { return m_links; }
@@ -52,6 +55,9 @@ public:
     // The page as saved: image sources and background attributes pointed into relFolder, and script
     // blocks removed unless bKeepScripts. Works on the text found, whatever the scan collected.
     static std::string Rewrite(std::string_view page, const std::string& relFolder, int bKeepScripts);
+    // Drops every script block together with the one character after its "</script>"; an unclosed block
+    // takes the rest of the page with it.
+    static std::string StripScripts(std::string_view page);
 
     // Rewrites the page (up to its first zero byte) and writes it next to the resource folder, as the
     // page name plus strExt. False, with a reason in pWhy, when the file cannot be written or its name
@@ -78,4 +84,5 @@ private:
     std::string m_strResourceFolder;
     std::vector<std::string> m_resources;
     std::vector<std::string> m_links;
+    bool m_bFollowFragments = false;
 };
