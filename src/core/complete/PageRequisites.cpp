@@ -36,6 +36,7 @@ void SaveRequisites(CCompletePage& page,
             transfer.strUrl = requisites[i].strUrl;
             transfer.strPath = files::Join(strFolder, requisites[i].strFileName);
             transfer.strReferer = i < referers.size() ? referers[i] : strPageUrl;
+            transfer.bStyleSheet = requisites[i].bStyleSheet;
             batch.push_back(std::move(transfer));
         }
         fetch(batch);
@@ -48,7 +49,12 @@ void SaveRequisites(CCompletePage& page,
                 continue;
             }
             std::string text;
-            if (!files::ReadFile(batch[k].strPath, text, nullptr, kMaxSheetSize + 1) || text.size() > kMaxSheetSize) {
+            if (batch[k].sheetText) {
+                text = std::move(*batch[k].sheetText);
+            } else if (!files::ReadFile(batch[k].strPath, text, nullptr, kMaxSheetSize + 1)) {
+                continue;
+            }
+            if (text.size() > kMaxSheetSize) {
                 continue;
             }
             const std::string sheetUrl = requisite.strUrl; // AddSheet may move the requisites

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,11 @@ struct RequisiteTransfer
     std::string strUrl;
     std::string strPath;    // where it goes; nothing is left there when it fails
     std::string strReferer; // the page, or the style sheet that refers to it
+    bool bStyleSheet = false;
     bool bOk = false;
     std::string strWhy; // why it failed, in English
+    // A sheet's text as it came, when the fetch has it at hand (else it is read from strPath).
+    std::optional<std::string> sheetText;
 };
 
 // Fetches every transfer of a batch (in any order, several at once if it can) and sets bOk and strWhy.

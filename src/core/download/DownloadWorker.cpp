@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,9 @@
 #include "ResourceDownload.h"
 #include "TransferQueue.h"
 #include "UrlSequence.h"
+#include "complete/CompletePage.h"
+#include "complete/CompleteSave.h"
+#include "complete/ProjectLinks.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
@@ -152,6 +157,8 @@ void buildLinkList(
     CPageScanner scanner;
     scanner.Reset();
     scanner.SetBaseUrl(task.m_strTopUrl);
+    // A complete job follows "page.html#top" as page.html, once.
+    scanner.SetFollowFragments(task.m_bComplete != 0);
     scanner.Parse(body.data(), body.size());
 
     const std::string& top = task.m_strTopUrl;
@@ -246,6 +253,9 @@ public:
 
     // Saves the pages in order; returns the saved and failed counts.
     std::pair<int, int> Run(const std::string& projectFolder);
+    // The pages saved, each under the address it came from and, when a redirect led elsewhere, the
+    // address the list named.
+    const std::vector<HeldPage>& Saved() const { return m_saved; }
 
 private:
     struct Page
@@ -263,6 +273,7 @@ private:
         std::string body;
         std::string strTitle;
         std::vector<std::string> resources;
+        std::unique_ptr<CCompletePage> complete; // a complete job's reading of the page
     };
 
     void notify(unsigned nMessage, const std::string& strText, int nCode)
@@ -274,10 +285,16 @@ private:
     bool stopRequested();
     void startFetch(int i);
     void scanFetched();
-    void queueResource(const std::string& strUrl, int nPage);
+    void queueResource(const std::string& strUrl,
+                       int nPage,
+                       const std::string& strTempName = std::string(),
+                       const std::string& strReferer = std::string());
+    void fetchRequisites(std::vector<RequisiteTransfer>& batch, int nPage);
     void step(int nCurrent);
 
     static constexpr int kMaxConnections = 16;
+    // A style sheet larger than this is saved as it came, not read for what it refers to.
+    static constexpr std::size_t kMaxSheetBytes = 16u << 20;
 
     CDownloadTask& m_task;
     CTransferQueue& m_queue;
@@ -289,6 +306,10 @@ private:
     int m_nScanned = 0;       // pages before this one are scanned (or failed)
     bool m_bStopSeen = false;
     int m_nCurrent = 0;
+    std::vector<HeldPage> m_saved;
+    // The style sheets of a complete job as they came: a page's copy is rewritten for that page, and a
+    // later page must read the sheet as the server wrote it.
+    std::map<std::string, std::string> m_sheetTexts;
 };
 
 // A stop is taken once, by the first poll that sees it; from then on the job ends after its current page.
@@ -333,7 +354,10 @@ void CPageRun::startFetch(int i)
     m_queue.Add(std::move(request));
 }
 
-void CPageRun::queueResource(const std::string& strUrl, int nPage)
+void CPageRun::queueResource(const std::string& strUrl,
+                             int nPage,
+                             const std::string& strTempName,
+                             const std::string& strReferer)
 {
     if (m_resources.StateOf(strUrl) != CJobResources::State::Unknown) {
         return;
@@ -343,7 +367,10 @@ void CPageRun::queueResource(const std::string& strUrl, int nPage)
     request.kind = TransferRequest::Kind::File;
     request.strUrl = strUrl;
     request.strTempFolder = m_strStaging;
-    request.strTempName = CPageScanner::ResourceFileName(strUrl);
+    request.strTempName = strTempName.empty() ? CPageScanner::ResourceFileName(strUrl) : strTempName;
+    if (!strReferer.empty()) {
+        request.headers.push_back("Referer: " + strReferer);
+    }
     request.nMaxBytes = kMaxResourceSize;
     request.pCancel = m_pCancel;
     request.nGroup = nPage;
@@ -374,16 +401,63 @@ void CPageRun::scanFetched()
             scanner.SetPageName(m_list.names[m_nScanned]);
             scanner.Parse(page.body.data(), page.body.size());
             page.strTitle = scanner.Title();
-            page.resources = scanner.Resources();
             files::CreateFolders(m_strStaging);
-            for (const auto& resource : page.resources) {
-                if (IsSafeResourceName(CPageScanner::ResourceFileName(resource))) {
-                    queueResource(resource, m_nScanned);
+            if (m_task.m_bComplete) {
+                // What the page needs is read by the complete pass instead; its files are asked for now.
+                page.complete =
+                    std::make_unique<CCompletePage>(page.body, page.strUrl, m_list.names[m_nScanned] + ".files");
+                for (std::size_t k : page.complete->Pending()) {
+                    const Requisite& requisite = page.complete->Requisites()[k];
+                    queueResource(requisite.strUrl, m_nScanned, requisite.strFileName, page.strUrl);
+                }
+            } else {
+                page.resources = scanner.Resources();
+                for (const auto& resource : page.resources) {
+                    if (IsSafeResourceName(CPageScanner::ResourceFileName(resource))) {
+                        queueResource(resource, m_nScanned);
+                    }
                 }
             }
         }
         page.state = Page::State::Ready;
         ++m_nScanned;
+    }
+}
+
+// Fetches one round of a complete page's files: all are queued first, so they come together, then each is
+// waited for and placed in the page's folder.
+void CPageRun::fetchRequisites(std::vector<RequisiteTransfer>& batch, int nPage)
+{
+    for (const RequisiteTransfer& t : batch) {
+        queueResource(t.strUrl, nPage, files::FileName(t.strPath), t.strReferer);
+    }
+    for (RequisiteTransfer& t : batch) {
+        for (;;) {
+            const auto state = m_resources.StateOf(t.strUrl);
+            if (state == CJobResources::State::Unknown) {
+                queueResource(t.strUrl, nPage, files::FileName(t.strPath), t.strReferer);
+            } else if (state == CJobResources::State::Ready) {
+                t.bOk = m_resources.Place(t.strUrl, t.strPath, &t.strWhy);
+                break;
+            } else if (state == CJobResources::State::Failed) {
+                t.strWhy = m_resources.WhyFailed(t.strUrl);
+                break;
+            } else {
+                step(nPage);
+            }
+        }
+        if (!t.bOk || !t.bStyleSheet) {
+            continue;
+        }
+        auto cached = m_sheetTexts.find(t.strUrl);
+        if (cached == m_sheetTexts.end()) {
+            std::string text;
+            if (!files::ReadFile(t.strPath, text, nullptr, kMaxSheetBytes + 1) || text.size() > kMaxSheetBytes) {
+                continue;
+            }
+            cached = m_sheetTexts.emplace(t.strUrl, std::move(text)).first;
+        }
+        t.sheetText = cached->second;
     }
 }
 
@@ -434,6 +508,36 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         const std::string relativeFolder = strName + ".files";
         const std::string resourceFolder = projectFolder + relativeFolder;
         files::CreateFolder(resourceFolder);
+
+        if (page.complete) {
+            CompleteSaveTarget target;
+            target.strPageUrl = page.strUrl;
+            target.strResourceFolder = resourceFolder;
+            target.strPagePath = projectFolder + strName + m_list.strExt;
+            target.bKeepScripts = m_task.m_bKeepScripts;
+            const bool bOk = SaveCompletePage(
+                *page.complete, target, [this, i](std::vector<RequisiteTransfer>& batch) { fetchRequisites(batch, i); },
+                [this](const RequisiteTransfer& t) {
+                    notify(WM_DOWNLOAD_RESULT, t.strUrl, t.bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
+                },
+                m_pCancel);
+            if (!bOk) {
+                ++nFailed;
+                notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+                page = Page();
+                continue;
+            }
+            ++nSaved;
+            m_saved.push_back({page.strUrl, target.strPagePath});
+            if (m_list.urls[i] != page.strUrl) {
+                m_saved.push_back({m_list.urls[i], target.strPagePath});
+            }
+            const std::string record = target.strPagePath + "\t" + page.strUrl + "\t" + projectKey + "\t" +
+                                       titleForRecord(page.strTitle) + "\t" + progress;
+            page = Page();
+            notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
+            continue;
+        }
 
         for (const auto& resource : page.resources) {
             const std::string fileName = CPageScanner::ResourceFileName(resource);
@@ -486,6 +590,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     }
 
     CHttpSession session;
+    session.SetCookies(task.m_strCookieFile, task.m_cookies);
     PageList list;
     std::string topBody;
     if (task.m_nMode == 0) {
@@ -501,12 +606,20 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     const std::string projectFolder = files::Join(saveFolder, projectFolderName(task.m_strProjectName)) + "/";
 
     std::pair<int, int> counts{0, 0};
+    std::vector<HeldPage> held;
     {
         CPageRun run(task, session, pCancel, list);
         if (task.m_nMode == 1 && !list.urls.empty()) {
             run.SetFetched(0, std::move(topBody));
         }
         counts = run.Run(projectFolder);
+        held = run.Saved();
+    }
+    if (task.m_bComplete) {
+        // Links between the project's pages lead to the saved files, the new pages' and the earlier ones'
+        // alike; the new pages come first, so an address saved again leads to its new file.
+        held.insert(held.end(), task.m_projectPages.begin(), task.m_projectPages.end());
+        RewriteProjectLinks(held);
     }
 
     const std::string summary = task.m_strProjectName + "\t" + std::to_string(counts.first) + "\t" +

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "TransferQueue.h"
+#include "platform/Files.h"
 
 namespace
 {
@@ -36,7 +37,67 @@ CHttpSession::~CHttpSession()
     if (m_pMulti) {
         curl_multi_cleanup(m_pMulti);
     }
+    if (m_pShare) {
+        curl_share_cleanup(m_pShare);
+    }
     curl_slist_free_all(m_pHeaders);
+}
+
+bool CHttpSession::SetCookies(const std::string& strCookieFile,
+                              const std::vector<std::string>& lines,
+                              std::string* pWhy)
+{
+    std::vector<std::string> all;
+    if (!strCookieFile.empty()) {
+        std::string text;
+        if (!files::IsRegularFile(strCookieFile) || !files::ReadFile(strCookieFile, text, pWhy, 16u << 20)) {
+            if (pWhy && pWhy->empty()) {
+                *pWhy = "cannot read the cookie file " + strCookieFile;
+            }
+            return false;
+        }
+        size_t from = 0;
+        while (from < text.size()) {
+            size_t end = text.find('\n', from);
+            if (end == std::string::npos) {
+                end = text.size();
+            }
+            std::string line = text.substr(from, end - from);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            all.push_back(std::move(line));
+            from = end + 1;
+        }
+    }
+    all.insert(all.end(), lines.begin(), lines.end());
+    if (all.empty()) {
+        return true;
+    }
+    if (!m_pShare) {
+        m_pShare = curl_share_init();
+        if (!m_pShare) {
+            return true;
+        }
+        curl_share_setopt(m_pShare, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    }
+    // The jar belongs to the share; a handle of its own only fills it.
+    CURL* pEasy = curl_easy_init();
+    if (!pEasy) {
+        return true;
+    }
+    curl_easy_setopt(pEasy, CURLOPT_SHARE, m_pShare);
+    for (const std::string& line : all) {
+        // Blank lines and comments are not cookies ("#HttpOnly_" lines are, and curl reads them so); the
+        // words curl takes as commands are not cookie lines either.
+        if (line.empty() || line == "ALL" || line == "SESS" || line == "FLUSH" || line == "RELOAD" ||
+            (line[0] == '#' && line.rfind("#HttpOnly_", 0) != 0)) {
+            continue;
+        }
+        curl_easy_setopt(pEasy, CURLOPT_COOKIELIST, line.c_str());
+    }
+    curl_easy_cleanup(pEasy);
+    return true;
 }
 
 void CHttpSession::SetCaFile(const std::string& strCaFile)
@@ -61,6 +122,10 @@ void CHttpSession::ApplyCommonOptions(CURL* pEasy, int nStallSeconds) const
     curl_easy_setopt(pEasy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(pEasy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(nStallSeconds));
     curl_easy_setopt(pEasy, CURLOPT_CAINFO, m_strCaFile.empty() ? nullptr : m_strCaFile.c_str());
+    if (m_pShare) {
+        curl_easy_setopt(pEasy, CURLOPT_SHARE, m_pShare);
+        curl_easy_setopt(pEasy, CURLOPT_COOKIEFILE, ""); // the cookie engine on, no file read
+    }
 }
 
 CTransferQueue& CHttpSession::Queue()

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <curl/curl.h>
 
@@ -23,6 +24,13 @@ public:
     void SetCaFile(const std::string& strCaFile);
     const std::string& CaFile() const { return m_strCaFile; }
 
+    // Cookies every request of the session carries, as the browser would send them (by host, path and
+    // expiry): those of a Netscape cookie file, as browsers export it and curl reads it, and single lines of
+    // that format. Cookies the answers set join them. A session given none sends and keeps none. False, with
+    // a reason in pWhy, when the file cannot be read.
+    bool
+    SetCookies(const std::string& strCookieFile, const std::vector<std::string>& lines, std::string* pWhy = nullptr);
+
     // Options every request of the program carries: user agent, connect time-out, no cache, compressed
     // bodies accepted (and decoded), proxies from the environment, http and https only, HTTP/2 streams
     // shared on one connection, certificate authorities, stall time-out.
@@ -42,5 +50,6 @@ private:
     CURLM* m_pMulti = nullptr; // its connection and host-name caches outlive each transfer
     curl_slist* m_pHeaders = nullptr;
     std::string m_strCaFile;
+    CURLSH* m_pShare = nullptr;               // the cookie jar, when the session has cookies
     std::unique_ptr<CTransferQueue> m_pQueue; // ended before the multi handle
 };

@@ -1,0 +1,20 @@
+#include "complete/CompleteSave.h"
+
+#include "complete/CompletePage.h"
+#include "download/PageScanner.h"
+#include "platform/Files.h"
+
+bool SaveCompletePage(CCompletePage& complete,
+                      const CompleteSaveTarget& target,
+                      const RequisiteFetch& fetch,
+                      const RequisiteReport& report,
+                      const std::atomic<bool>* pCancel,
+                      std::string* pWhy)
+{
+    SaveRequisites(complete, target.strResourceFolder, target.strPageUrl, fetch, report, pCancel);
+    std::string text = complete.Rewritten();
+    if (target.bKeepScripts == 0) {
+        text = CPageScanner::StripScripts(text);
+    }
+    return files::WriteFile(target.strPagePath, text, pWhy);
+}

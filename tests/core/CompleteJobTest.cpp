@@ -1,0 +1,227 @@
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "RunProcess.h"
+#include "TempFolder.h"
+#include "TestHttpServer.h"
+#include "download/PageScanner.h"
+#include "platform/Files.h"
+
+namespace
+{
+
+const std::string kData = std::string(TRAWLIX_TEST_DATA) + "/complete_job";
+
+std::string Read(const std::string& path)
+{
+    std::string text;
+    EXPECT_TRUE(files::ReadFile(path, text)) << path;
+    return text;
+}
+
+// Every file below folder, as paths relative to it.
+std::set<std::string> Tree(const std::string& folder)
+{
+    std::set<std::string> out;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            out.insert(std::filesystem::relative(entry.path(), folder).generic_string());
+        }
+    }
+    return out;
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class CompleteJobTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { server.ServeFolder(kData + "/site"); }
+
+    ProcessResult Get(const std::vector<std::string>& extra, const std::string& strProject = "site")
+    {
+        std::vector<std::string> args = {"get",      "--top",      server.Url("/index.html"), "--project", strProject,
+                                         "--folder", folder.path()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunCli(args);
+    }
+
+    TempFolder folder;
+    TestHttpServer server;
+};
+
+} // namespace
+
+TEST_F(CompleteJobTest, SavesSheetsFontsResponsiveAndLazyImagesAndLinksThePages)
+{
+    const ProcessResult run = Get({"--complete"});
+    ASSERT_EQ(run.nExitCode, 1) << run.strOut << run.strErr; // elsewhere.html is missing on the server
+    const std::string p = folder.path() + "/site/";
+
+    // A fragment does not stop a link being followed, and two fragments fetch the page once.
+    EXPECT_EQ(server.RequestCount("/page2.html"), 1);
+    EXPECT_TRUE(files::Exists(p + "page2.html"));
+    EXPECT_TRUE(files::Exists(p + "page3.html"));
+
+    const std::set<std::string> expectedFiles = {
+        "index.files/site.css",
+        "index.files/fonts.css",
+        "index.files/print.css",
+        "index.files/paper.png",
+        "index.files/site.woff2",
+        "index.files/site.woff",
+        "index.files/print.png",
+        "index.files/favicon.ico",
+        "index.files/hero.webp",
+        "index.files/bg.gif",
+        "index.files/logo.svg",
+        "index.files/big.jpg",
+        "index.files/lazy.jpg",
+        "index.files/photo_2x.avif",
+        "index.files/photo.jpg",
+        "index.files/tile.png",
+        "page2.files/site.css",
+        "page2.files/fonts.css",
+        "page2.files/paper.png",
+        "page2.files/site.woff2",
+        "page2.files/site.woff",
+        "page2.files/logo.svg",
+        "page3.files/site.css",
+        "page3.files/fonts.css",
+        "page3.files/paper.png",
+        "page3.files/site.woff2",
+        "page3.files/site.woff",
+        "index.html",
+        "page2.html",
+        "page3.html",
+    };
+    EXPECT_EQ(Tree(p), expectedFiles);
+    // Only the largest srcset candidate was asked for.
+    EXPECT_EQ(server.RequestCount("/img/small.jpg"), 0);
+    EXPECT_EQ(server.RequestCount("/img/medium.jpg"), 0);
+    // Each file once per job, however many pages use it.
+    EXPECT_EQ(server.RequestCount("/css/site.css"), 1);
+
+    const std::string index = Read(p + "index.html");
+    for (const char* part : {
+             "<LINK REL=StyleSheet href=\"index.files/site.css\" TYPE=\"text/css\">",
+             "<link rel='icon' href=\"index.files/favicon.ico\">",
+             "@import \"index.files/print.css\";",
+             "/* url(img/not-this.png) */",
+             "background: url(index.files/hero.webp) no-repeat;",
+             "<body background=\"index.files/bg.gif\">",
+             "<img src=\"index.files/logo.svg\" alt='logo'>",
+             "<img src=\"index.files/big.jpg\">",
+             "<img src=\"index.files/lazy.jpg\" class=\"lazyload\">",
+             "<source type=\"image/avif\" srcset=\"index.files/photo_2x.avif 2x\"><img src=\"index.files/photo.jpg\">",
+             "<div style=\"background-image:url(index.files/tile.png)\">",
+             "<a href=\"page2.html#top\" data-trawlix-href=\"",
+             "<a href=\"page2.html#end\" data-trawlix-href=\"",
+             "<a href=\"page3.html\" data-trawlix-href=\"",
+             "<a href=\"#local\">",
+         }) {
+        EXPECT_TRUE(Contains(index, part)) << part << "\n" << index;
+    }
+    EXPECT_TRUE(Contains(index, "<a href=\"" + server.Url("/elsewhere.html") + "\">")) << index;
+    EXPECT_TRUE(Contains(index, "document.write")); // scripts are kept unless stripped
+
+    const std::string sheet = Read(p + "index.files/site.css");
+    EXPECT_EQ(sheet, "@import url(fonts.css);\n@import \"site.css\";\n"
+                     "body { font-family: Site, serif; background: #fff url(paper.png); }\n"
+                     "/* a comment with url(../img/not-this.png) */\n"
+                     ".icon { background: url(data:image/png;base64,iVBORw0KGgo=); }\n"
+                     ".broken { background: url(" +
+                         server.Url("/img/missing.png") + "); }\n");
+    EXPECT_EQ(Read(p + "page2.files/site.css"), sheet);
+    EXPECT_TRUE(Contains(Read(p + "index.files/fonts.css"), "src: url(site.woff2) format('woff2'), url(site.woff)"));
+    EXPECT_TRUE(Contains(run.strOut, "     " + server.Url("/img/missing.png") + "   failed\n")) << run.strOut;
+
+    const std::string page2 = Read(p + "page2.html");
+    EXPECT_TRUE(Contains(page2, "<a href=\"index.html\" data-trawlix-href=\"")) << page2;
+    EXPECT_TRUE(Contains(page2, "<a href=\"page3.html#x\" data-trawlix-href=\"")) << page2;
+    EXPECT_TRUE(Contains(Read(p + "page3.html"), "<a href=\"index.html\" data-trawlix-href=\""));
+
+    // Resources are asked for as the page's, and the sheet's, as a browser asks for them.
+    for (const TestHttpRequest& request : server.Requests()) {
+        if (request.strTarget == "/img/lazy.jpg") {
+            EXPECT_EQ(request.headers.at("referer"), server.Url("/index.html"));
+        } else if (request.strTarget == "/img/paper.png") {
+            EXPECT_EQ(request.headers.at("referer"), server.Url("/css/site.css"));
+        }
+    }
+}
+
+TEST_F(CompleteJobTest, WithoutTheChoicePagesAreSavedAsBefore)
+{
+    const ProcessResult run = Get({});
+    ASSERT_EQ(run.nExitCode, 1) << run.strOut << run.strErr;
+    const std::string p = folder.path() + "/site/";
+    // The fragment links are not followed, the plain rules pick the pictures, and the pages are written
+    // exactly as those rules write them.
+    EXPECT_EQ(Tree(p), (std::set<std::string>{"index.html", "page3.html", "index.files/bg.gif", "index.files/small.jpg",
+                                              "index.files/photo.jpg"}))
+        << run.strOut;
+    EXPECT_EQ(server.RequestCount("/page2.html"), 0);
+    EXPECT_EQ(server.RequestCount("/css/site.css"), 0);
+    for (const char* name : {"index.html", "page3.html"}) {
+        const std::string stem = std::string(name).substr(0, std::string(name).find('.'));
+        EXPECT_EQ(Read(p + name), CPageScanner::Rewrite(Read(kData + "/site/" + name), stem + ".files", 1)) << name;
+    }
+    for (const TestHttpRequest& request : server.Requests()) {
+        EXPECT_EQ(request.headers.count("referer"), 0u) << request.strTarget;
+        EXPECT_EQ(request.headers.count("cookie"), 0u) << request.strTarget;
+    }
+}
+
+TEST_F(CompleteJobTest, ALaterJobIntoTheProjectLinksTheEarlierPages)
+{
+    const std::string wbr = folder.file("p.wbr");
+    // First only page three, on its own: its links lead to the web.
+    ASSERT_EQ(RunCli({"get", "--from", server.Url("/page3.html"), "--project", "site", "--folder", folder.path(),
+                      "--project-file", wbr, "--complete"})
+                  .nExitCode,
+              0);
+    const std::string page3 = folder.path() + "/site/00.htm";
+    EXPECT_TRUE(Contains(Read(page3), "<a href=\"" + server.Url("/index.html") + "\">Home</a>")) << Read(page3);
+    EXPECT_TRUE(Contains(Read(page3), "<a href=\"" + server.Url("/page2.html") + "\">Two</a>")) << Read(page3);
+    // Then page two: page three's link to it now leads to the saved file, and back.
+    ASSERT_EQ(RunCli({"get", "--from", server.Url("/page2.html"), "--project", "site", "--folder", folder.path(),
+                      "--project-file", wbr, "--complete", "--add-count", "1"})
+                  .nExitCode,
+              0);
+    EXPECT_TRUE(
+        Contains(Read(page3), "<a href=\"00_1.htm\" data-trawlix-href=\"" + server.Url("/page2.html") + "\">Two</a>"))
+        << Read(page3);
+    EXPECT_TRUE(Contains(Read(folder.path() + "/site/00_1.htm"),
+                         "<a href=\"00.htm#x\" data-trawlix-href=\"" + server.Url("/page3.html#x") + "\">"));
+}
+
+TEST_F(CompleteJobTest, CookiesFromAFileReachTheServer)
+{
+    const std::string cookies = folder.file("cookies.txt");
+    files::WriteFile(cookies, "# Netscape HTTP Cookie File\n"
+                              "127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tabc123\n"
+                              "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tsecret\ts3\n"
+                              "127.0.0.1\tFALSE\t/private/\tFALSE\t0\tonly_private\tx\n"
+                              "other.test\tFALSE\t/\tFALSE\t0\telsewhere\ty\n");
+    const ProcessResult run = RunCli({"get", "--from", server.Url("/page3.html"), "--project", "c", "--folder",
+                                      folder.path(), "--cookies", cookies});
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    const std::vector<TestHttpRequest> requests = server.Requests();
+    ASSERT_FALSE(requests.empty());
+    ASSERT_EQ(requests[0].strTarget, "/page3.html");
+    const std::string sent = requests[0].headers.at("cookie");
+    EXPECT_TRUE(sent == "session=abc123; secret=s3" || sent == "secret=s3; session=abc123") << sent;
+
+    const ProcessResult missing = RunCli({"get", "--from", server.Url("/page3.html"), "--project", "c", "--folder",
+                                          folder.path(), "--cookies", folder.file("none.txt")});
+    EXPECT_EQ(missing.nExitCode, 2);
+    EXPECT_TRUE(Contains(missing.strErr, "cannot read the cookie file")) << missing.strErr;
+}
