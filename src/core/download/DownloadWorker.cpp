@@ -533,7 +533,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
                 m_saved.push_back({m_list.urls[i], target.strPagePath});
             }
             const std::string record = target.strPagePath + "\t" + page.strUrl + "\t" + projectKey + "\t" +
-                                       titleForRecord(page.strTitle) + "\t" + progress;
+                                       PageTitleText(page.strTitle) + "\t" + progress;
             page = Page();
             notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
             continue;
