@@ -29,10 +29,15 @@ CWizardSheet::CWizardSheet(CUserPrompts& prompts, const CWizardDefaults& default
     setWizardStyle(QWizard::ModernStyle);
     // Each page is set up once per run and keeps what the user typed while they go back and forth.
     setOptions(QWizard::IndependentPages);
+    // The buttons read the same whatever translations the system has.
+    setButtonText(QWizard::BackButton, QStringLiteral("< 上一步(&B)"));
+    setButtonText(QWizard::NextButton, QStringLiteral("下一步(&N) >"));
+    setButtonText(QWizard::FinishButton, QStringLiteral("完成"));
+    setButtonText(QWizard::CancelButton, QStringLiteral("取消"));
 
     // The three inner pages show the header picture with their title; the last page the watermark.
-    const QPixmap banner = picture(QStringLiteral(":/icons/wizard-header.svg"), QSize(497, 58));
-    const QPixmap watermark = picture(QStringLiteral(":/icons/wizard-watermark.svg"), QSize(164, 314));
+    const QPixmap banner = picture(QStringLiteral(":/icons/wizard-header.svg"), QSize(720, 58));
+    const QPixmap watermark = picture(QStringLiteral(":/icons/wizard-watermark.svg"), QSize(164, 400));
     for (QWizardPage* page : {static_cast<QWizardPage*>(m_pPage1), static_cast<QWizardPage*>(m_pPage2),
                               static_cast<QWizardPage*>(m_pPage3)}) {
         page->setPixmap(QWizard::BannerPixmap, banner);
@@ -40,7 +45,7 @@ CWizardSheet::CWizardSheet(CUserPrompts& prompts, const CWizardDefaults& default
     }
     m_pFinish->setPixmap(QWizard::WatermarkPixmap, watermark);
     addPage(m_pFinish);
-    resize(620, 440);
+    setMinimumSize(720, 460);
 }
 
 CWizardSheet::~CWizardSheet() = default;
