@@ -330,6 +330,7 @@ void NewProjectWizardTest::folderPageRefusalsAndDefault()
     auto* folder = child<QLineEdit>(page, "saveFolderEdit");
     QCOMPARE(folder->text(), toQ(m_pTemp->path()));
     QVERIFY(child<QCheckBox>(page, "keepScriptsCheck")->isChecked());
+    QVERIFY(!child<QCheckBox>(page, "completeCheck")->isChecked());
 
     const std::string strFile = m_pTemp->file("a-file");
     QVERIFY(files::WriteFile(strFile, "x"));
@@ -355,10 +356,12 @@ void NewProjectWizardTest::folderPageRefusalsAndDefault()
     m_answers.asked.clear();
     folder->setText(toQ(m_pTemp->path()) + QLatin1Char('/'));
     child<QCheckBox>(page, "keepScriptsCheck")->setChecked(false);
+    child<QCheckBox>(page, "completeCheck")->setChecked(true);
     next();
     QCOMPARE(m_pWizard->currentId(), 3);
     QCOMPARE(page->m_strSaveFolder, toQ(m_pTemp->path()) + QLatin1Char('/'));
     QCOMPARE(page->m_bKeepScripts, 0);
+    QCOMPARE(page->m_bComplete, 1);
 }
 
 void NewProjectWizardTest::browseForFolder()
@@ -420,6 +423,7 @@ void NewProjectWizardTest::addPageDialogValidates()
     QCOMPARE(from->text(), kStart);
     QVERIFY(child<QCheckBox>(&dialog, "keepScriptsCheck")->isChecked());
     QVERIFY(child<QPushButton>(&dialog, "cancelButton")->isDefault());
+    QVERIFY(!child<QCheckBox>(&dialog, "completeCheck")->isChecked());
 
     child<QPushButton>(&dialog, "okButton")->setFocus();
     child<QPushButton>(&dialog, "okButton")->click();
@@ -430,11 +434,13 @@ void NewProjectWizardTest::addPageDialogValidates()
     // One plain address is one page.
     child<QLineEdit>(&dialog, "toEdit")->clear();
     child<QCheckBox>(&dialog, "keepScriptsCheck")->setChecked(false);
+    child<QCheckBox>(&dialog, "completeCheck")->setChecked(true);
     child<QPushButton>(&dialog, "okButton")->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.m_strFromUrl, kStart);
     QCOMPARE(dialog.m_strToUrl, QString());
     QCOMPARE(dialog.m_bKeepScripts, 0);
+    QCOMPARE(dialog.m_bComplete, 1);
 }
 
 void NewProjectWizardTest::reportOpensAndClosesAnimated()

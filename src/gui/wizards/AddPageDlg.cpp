@@ -26,12 +26,14 @@ CAddPageDlg::CAddPageDlg(CUserPrompts& prompts, QWidget* parent)
     , m_pFrom(new QLineEdit(this))
     , m_pTo(new QLineEdit(this))
     , m_pKeepScripts(new QCheckBox(QStringLiteral("保存网页中script代码"), this))
+    , m_pComplete(new QCheckBox(QStringLiteral("完整保存网页(样式表、字体、响应式图片、站内链接)"), this))
 {
     setObjectName(QStringLiteral("addPageDlg"));
     setWindowTitle(QStringLiteral("添加网页到工程"));
     m_pFrom->setObjectName(QStringLiteral("fromEdit"));
     m_pTo->setObjectName(QStringLiteral("toEdit"));
     m_pKeepScripts->setObjectName(QStringLiteral("keepScriptsCheck"));
+    m_pComplete->setObjectName(QStringLiteral("completeCheck"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("选择起始网页的URL:"), this));
@@ -52,7 +54,7 @@ CAddPageDlg::CAddPageDlg(CUserPrompts& prompts, QWidget* parent)
             "    网页中的script代码，多是一些网页的特效。如果您下载网页只是为了文字／图像的浏览，您可以不保存网"
             "页中的script,这样您下载的网页将更简洁，加载更迅速，生成电子书(CHM)更方便。"),
         this));
-    // The check box for saving pages completely joins here, under the script box.
+    layout->addWidget(m_pComplete);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -85,6 +87,7 @@ void CAddPageDlg::showEvent(QShowEvent* event)
         m_pFrom->setText(m_strFromUrl);
         m_pTo->setText(m_strToUrl);
         m_pKeepScripts->setChecked(m_bKeepScripts != 0);
+        m_pComplete->setChecked(m_bComplete != 0);
     }
     QDialog::showEvent(event);
 }
@@ -94,6 +97,7 @@ void CAddPageDlg::accept()
     m_strFromUrl = m_pFrom->text();
     m_strToUrl = m_pTo->text();
     m_bKeepScripts = m_pKeepScripts->isChecked() ? 1 : 0;
+    m_bComplete = m_pComplete->isChecked() ? 1 : 0;
     if (!ExpandsToPages(m_strFromUrl, m_strToUrl)) {
         m_prompts.messageBox(this, QMessageBox::Warning, Caption(),
                              QStringLiteral("起始网址字符串不是可识别规则字符串."), QMessageBox::Ok);

@@ -25,6 +25,8 @@ public:
     QString m_strFromUrl;
     QString m_strToUrl;
     int m_bKeepScripts = 1;
+    // Pages saved complete: style sheets, fonts, responsive images and links between the project's pages.
+    int m_bComplete = 0;
 
 public slots:
     void accept() override;
@@ -37,5 +39,6 @@ private:
     QLineEdit* m_pFrom;
     QLineEdit* m_pTo;
     QCheckBox* m_pKeepScripts;
+    QCheckBox* m_pComplete;
     bool m_bInitialised = false;
 };

@@ -98,6 +98,7 @@ void CDownloadCommands::NewProject(const QString& strFirstUrl)
     task->m_nMode = where.m_nMode;
     task->m_strTopUrl = fromQ(where.m_strTopUrl);
     task->m_bKeepScripts = save.m_bKeepScripts;
+    task->m_bComplete = save.m_bComplete;
 
     m_frame.ProjectBar()->show();
     m_frame.ProjectBar()->Tree()->expandItem(m_frame.ProjectBar()->Tree()->Root());
@@ -133,6 +134,8 @@ void CDownloadCommands::AddFromInternet(QTreeWidgetItem* project, const QString&
         dialog.m_strFromUrl = strUrl;
         dialog.m_strToUrl.clear();
     }
+    // The project's last choice of saving pages complete stands until the user changes it.
+    dialog.m_bComplete = m_frame.TaskFor(key)->m_bComplete;
     if (m_frame.Prompts().execDialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -147,6 +150,7 @@ void CDownloadCommands::AddFromInternet(QTreeWidgetItem* project, const QString&
     task->m_strLastUrl = fromQ(dialog.m_strToUrl);
     task->m_nMode = 0;
     task->m_bKeepScripts = dialog.m_bKeepScripts;
+    task->m_bComplete = dialog.m_bComplete;
     if (m_frame.StartDownload(key)) {
         m_frame.Document()->MarkModified();
     }

@@ -19,6 +19,7 @@ CWizardPage3::CWizardPage3(CUserPrompts& prompts, const CWizardDefaults& default
     , m_pFolder(new QLineEdit(this))
     , m_pBrowse(new QPushButton(QStringLiteral("浏览"), this))
     , m_pKeepScripts(new QCheckBox(QStringLiteral("保存网页中script代码"), this))
+    , m_pComplete(new QCheckBox(QStringLiteral("完整保存网页(样式表、字体、响应式图片、站内链接)"), this))
 {
     setObjectName(QStringLiteral("wizardPage3"));
     setTitle(QStringLiteral("设置保存目录"));
@@ -26,6 +27,7 @@ CWizardPage3::CWizardPage3(CUserPrompts& prompts, const CWizardDefaults& default
     m_pFolder->setObjectName(QStringLiteral("saveFolderEdit"));
     m_pBrowse->setObjectName(QStringLiteral("browseButton"));
     m_pKeepScripts->setObjectName(QStringLiteral("keepScriptsCheck"));
+    m_pComplete->setObjectName(QStringLiteral("completeCheck"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("选择下载后的网页保存路径:"), this));
@@ -35,7 +37,6 @@ CWizardPage3::CWizardPage3(CUserPrompts& prompts, const CWizardDefaults& default
     layout->addLayout(row);
     layout->addSpacing(8);
     layout->addWidget(m_pKeepScripts);
-    // The check box for saving pages completely joins here, under the script box.
     auto* hint =
         new QLabel(QStringLiteral("温馨提示:\n    网页中的script代码，多是一些网页的特效。如果您下载网页只是为了文字"
                                   "／图像的浏览，您可以不保存网页中的script,这样您下载的网页将更简洁，加载更迅"
@@ -43,6 +44,8 @@ CWizardPage3::CWizardPage3(CUserPrompts& prompts, const CWizardDefaults& default
                    this);
     hint->setWordWrap(true);
     layout->addWidget(hint);
+    layout->addSpacing(8);
+    layout->addWidget(m_pComplete);
     layout->addStretch();
 
     connect(m_pBrowse, &QPushButton::clicked, this, &CWizardPage3::onBrowse);
@@ -55,6 +58,7 @@ void CWizardPage3::initializePage()
     m_strSaveFolder = m_defaults.strDocumentsFolder;
     m_pFolder->setText(m_strSaveFolder);
     m_pKeepScripts->setChecked(m_bKeepScripts != 0);
+    m_pComplete->setChecked(m_bComplete != 0);
 }
 
 void CWizardPage3::onBrowse()
@@ -80,6 +84,7 @@ bool CWizardPage3::validatePage()
     }
     m_strSaveFolder = strText;
     m_bKeepScripts = m_pKeepScripts->isChecked() ? 1 : 0;
+    m_bComplete = m_pComplete->isChecked() ? 1 : 0;
     return true;
 }
 

@@ -30,6 +30,8 @@ public:
 
     QString m_strSaveFolder;
     int m_bKeepScripts = 1;
+    // Pages saved complete: style sheets, fonts, responsive images and links between the project's pages.
+    int m_bComplete = 0;
 
 private:
     void onBrowse();
@@ -39,4 +41,5 @@ private:
     QLineEdit* m_pFolder;
     QPushButton* m_pBrowse;
     QCheckBox* m_pKeepScripts;
+    QCheckBox* m_pComplete;
 };
