@@ -291,10 +291,13 @@ private:
                        const std::string& strReferer = std::string());
     void fetchRequisites(std::vector<RequisiteTransfer>& batch, int nPage);
     void step(int nCurrent);
+    void feedAhead(int nCurrent);
 
     static constexpr int kMaxConnections = 16;
     // A style sheet larger than this is saved as it came, not read for what it refers to.
     static constexpr std::size_t kMaxSheetBytes = 16u << 20;
+    // While a page waits for its resources, the bodies of at most this many pages after it are fetched.
+    static constexpr int kPagesAhead = 4;
 
     CDownloadTask& m_task;
     CTransferQueue& m_queue;
@@ -470,6 +473,24 @@ void CPageRun::step(int nCurrent)
     scanFetched();
 }
 
+// Keeps the transfers busy while the current page waits for its resources: when little is left to
+// start, the body of the next page not asked for yet goes out (once the one before it is in).
+void CPageRun::feedAhead(int nCurrent)
+{
+    if (m_bStopSeen || static_cast<int>(m_queue.Waiting()) >= m_queue.TotalLimit()) {
+        return;
+    }
+    const int nLast = std::min(nCurrent + kPagesAhead, static_cast<int>(m_pages.size()) - 1);
+    for (int j = nCurrent + 1; j <= nLast; ++j) {
+        if (m_pages[j].state == Page::State::Idle) {
+            if (m_pages[j - 1].state == Page::State::Ready) {
+                startFetch(j);
+            }
+            return;
+        }
+    }
+}
+
 std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
 {
     m_strStaging = projectFolder;
@@ -553,6 +574,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
                     } else if (state == CJobResources::State::Failed) {
                         break;
                     } else {
+                        feedAhead(i);
                         step(i);
                     }
                 }

@@ -26,6 +26,10 @@ bool LinkOrCopy(const std::string& strSource, const std::string& strPath, std::s
         source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
         return true;
     }
+    // Nothing there yet (the usual case): the link is made in place.
+    if (::link(strSource.c_str(), strPath.c_str()) == 0) {
+        return true;
+    }
     std::string strTemp = files::Join(files::FolderOf(strPath), "." + files::FileName(strPath) + ".link-XXXXXX");
     const int fd = mkstemp(strTemp.data());
     if (fd < 0) {

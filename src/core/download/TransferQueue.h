@@ -88,6 +88,8 @@ public:
     // Moves the transfers on for at most about nMaxWaitMs and calls onDone of those that ended.
     void Poll(int nMaxWaitMs);
     bool Empty() const { return m_pending.empty() && m_active.empty() && m_finished.empty(); }
+    // Requests added and not started yet.
+    size_t Waiting() const { return m_pending.size(); }
     // Adds the request and polls until it has ended (other requests move on meanwhile); onDone is ignored.
     TransferResult Run(TransferRequest request);
 
