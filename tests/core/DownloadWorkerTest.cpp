@@ -516,6 +516,32 @@ TEST_F(DownloadWorkerTest, CancelDuringParallelTransfersEndsThemAtOnce)
     EXPECT_EQ(strayFiles(folder.path()), std::vector<std::string>());
 }
 
+TEST_F(DownloadWorkerTest, StopCutsShortTheWaitForABusyServer)
+{
+    server.Route("/p1.htm", TestHttpResponse::Html("<img src=\"/busy.gif\">"));
+    server.Route("/p2.htm", TestHttpResponse::Html("second"));
+    // The stop comes while the server asks us to come back in half a minute.
+    server.Route("/busy.gif", [](const TestHttpRequest&) {
+        g_stopDownloadEvent.SetEvent();
+        TestHttpResponse busy = TestHttpResponse::Text("busy", 429);
+        busy.headers.emplace_back("Retry-After", "30");
+        return busy;
+    });
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p2.htm");
+
+    const auto start = std::chrono::steady_clock::now();
+    DownloadWorker(&task);
+
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    auto events = recorder.Events();
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(events[1], (Event{WM_DOWNLOAD_RESULT, server.Url("/busy.gif"), DR_RESOURCE_FAILED}));
+    EXPECT_EQ(events[2].nCode, DR_PAGE_SAVED);
+    EXPECT_EQ(events[3], (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
+    EXPECT_EQ(server.RequestCount("/busy.gif"), 1);
+}
+
 TEST_F(DownloadWorkerTest, OtherModesEndSilently)
 {
     task.m_nMode = 7;
