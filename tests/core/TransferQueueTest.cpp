@@ -252,3 +252,29 @@ TEST(TransferQueue, KeepsToTheLimitsPerHostAndPausesWhenAskedTo)
         EXPECT_GE(starts[i] - ends[i - 1], std::chrono::milliseconds(250));
     }
 }
+
+TEST(TransferQueue, StartsRequestsInTheOrderAddedWithPageBodiesAhead)
+{
+    TestHttpServer server;
+    for (const char* pPath : {"/a.gif", "/b.gif", "/page.html", "/c.gif", "/next.html"}) {
+        server.Route(pPath, TestHttpResponse::Text(pPath));
+    }
+    CHttpSession session;
+    CTransferQueue& queue = session.Queue();
+    queue.SetLimits(1, 1, 0);
+    int nDone = 0;
+    for (const char* pPath : {"/a.gif", "/b.gif", "/page.html", "/c.gif", "/next.html"}) {
+        TransferRequest request = PageRequest(server.Url(pPath));
+        request.bAhead = std::string(pPath).find(".html") != std::string::npos;
+        request.onDone = [&nDone](TransferResult&) { ++nDone; };
+        queue.Add(std::move(request));
+    }
+    while (nDone < 5) {
+        queue.Poll(100);
+    }
+    std::vector<std::string> order;
+    for (const auto& request : server.Requests()) {
+        order.push_back(request.strTarget);
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"/page.html", "/next.html", "/a.gif", "/b.gif", "/c.gif"}));
+}

@@ -347,6 +347,8 @@ void CPageRun::startFetch(int i)
     request.nMaxBytes = CHttpFetcher::kMaxBodySize;
     request.pCancel = m_pCancel;
     request.nGroup = i;
+    // A body brings the page's resources with it: it goes before resources already waiting.
+    request.bAhead = true;
     request.onDone = [this, i](TransferResult& result) {
         Page& done = m_pages[i];
         done.state = Page::State::Fetched;

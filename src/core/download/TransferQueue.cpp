@@ -162,7 +162,11 @@ std::uint64_t CTransferQueue::Add(TransferRequest request)
     item.result.strUrl = item.req.strUrl;
     item.strHost = HostOf(item.req.strUrl);
     const std::uint64_t nId = item.nId;
-    m_pending.push_back(std::move(pItem));
+    auto at = m_pending.end();
+    if (item.req.bAhead) {
+        at = std::find_if(m_pending.begin(), m_pending.end(), [](const auto& p) { return !p->req.bAhead; });
+    }
+    m_pending.insert(at, std::move(pItem));
     return nId;
 }
 

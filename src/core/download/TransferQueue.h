@@ -54,6 +54,8 @@ struct TransferRequest
     const std::atomic<bool>* pCancel = nullptr;
     // The caller's label for AbandonGroupsAbove (the download job: the page's index).
     int nGroup = 0;
+    // Started before the requests waiting without this flag (a page body, which brings more work).
+    bool bAhead = false;
     // A handle of the caller's to carry the transfer (reset first); null: the queue makes one.
     CURL* pEasy = nullptr;
     // Called on the thread running Poll, once, unless the request is abandoned. It may add requests.
