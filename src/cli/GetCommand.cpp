@@ -40,7 +40,7 @@ const char kUsage[] =
     "  --connections N      transfers at once, 1-16 (default 8; at most 4 to one host up to 8)\n"
     "  --wait SECONDS       pause between requests to one host, one request at a time\n"
     "\n"
-    "Ctrl-C stops after the page being saved; a second Ctrl-C stops at once.\n"
+    "Ctrl-C stops after the page being saved; a second Ctrl-C (or SIGTERM, SIGHUP) stops at once.\n"
     "Exit status: 0 all pages saved, 1 a page failed, the job was stopped or there was nothing to save,\n"
     "2 bad arguments.\n";
 
@@ -275,10 +275,11 @@ private:
     std::vector<CProjectInfor> m_saved;
 };
 
-// Set by a second Ctrl-C: the job ends at once, abandoning the transfer in progress.
+// Set by a second Ctrl-C, SIGTERM or SIGHUP: the job ends at once, abandoning the transfer in progress.
 std::atomic<bool> g_bCancel{false};
 
 // Ctrl-C while the job runs: the first asks it to stop after its page, the second cancels it.
+// SIGTERM and SIGHUP (how services, timeout and a closed terminal end a program) cancel at once.
 // Signals are taken by a thread of their own (sigwait), so nothing unsafe runs in a signal handler.
 void watchInterrupts(sigset_t signals)
 {
@@ -289,7 +290,9 @@ void watchInterrupts(sigset_t signals)
             if (sigwait(&signals, &sig) != 0) {
                 return;
             }
-            if (++nCount == 1) {
+            if (sig != SIGINT) {
+                g_bCancel = true;
+            } else if (++nCount == 1) {
                 std::fprintf(stderr, "\nStopping after the current page (Ctrl-C again to stop at once)...\n");
                 g_stopDownloadEvent.SetEvent();
             } else {
@@ -324,6 +327,7 @@ int RunGet(const CliArgs& args)
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
     watchInterrupts(signals);

@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -199,8 +201,12 @@ TEST_F(DownloadWorkerTest, FailedPagesAreCountedAndTheJobGoesOn)
     server.Route("/p3.htm", TestHttpResponse::Html("<title>three</title>"));
     task.m_strFirstUrl = server.Url("/p1.htm");
     task.m_strLastUrl = server.Url("/p3.htm");
-    // A folder where page 2's file should go: the page cannot be written.
-    ASSERT_TRUE(files::CreateFolders(projectFile("p2.htm")));
+    // A folder appears where page 2's file should go: the page cannot be written.
+    recorder.hook = [&](unsigned nMessage, const std::string& strText, int) {
+        if (nMessage == WM_DOWNLOAD_BEGIN && strText == server.Url("/p2.htm")) {
+            files::CreateFolders(projectFile("p2.htm"));
+        }
+    };
 
     DownloadWorker(&task);
 
@@ -508,10 +514,14 @@ TEST_F(DownloadWorkerTest, CancelDuringParallelTransfersEndsThemAtOnce)
 
     auto events = recorder.Events();
     ASSERT_FALSE(events.empty());
-    EXPECT_EQ(events.back(), (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
+    // The page whose pictures were cut off is not saved: it counts as failed.
+    EXPECT_EQ(events.back(), (Event{WM_DOWNLOAD_FINISHED, summary(0, 1), 0}));
+    EXPECT_EQ(events[events.size() - 2], (Event{WM_DOWNLOAD_RESULT, "1\t2", DR_PAGE_FAILED}));
     for (size_t i = 1; i + 2 < events.size(); ++i) {
         EXPECT_EQ(events[i].nCode, DR_RESOURCE_FAILED) << events[i].strText;
     }
+    EXPECT_FALSE(files::Exists(projectFile("p1.htm")));
+    EXPECT_FALSE(files::Exists(projectFile("p1.files")));
     EXPECT_FALSE(files::Exists(projectFile("p2.htm")));
     EXPECT_EQ(strayFiles(folder.path()), std::vector<std::string>());
 }
@@ -540,6 +550,79 @@ TEST_F(DownloadWorkerTest, StopCutsShortTheWaitForABusyServer)
     EXPECT_EQ(events[2].nCode, DR_PAGE_SAVED);
     EXPECT_EQ(events[3], (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
     EXPECT_EQ(server.RequestCount("/busy.gif"), 1);
+}
+
+TEST_F(DownloadWorkerTest, NoPageIsWrittenOverAnother)
+{
+    // The third a.htm gets the clash name 0003, which the top page already has.
+    server.Route("/t/0003.htm", TestHttpResponse::Html("top <a href=\"x/a.htm\">1</a><a href=\"y/a.htm\">2</a>"
+                                                       "<a href=\"z/a.htm\">3</a>"));
+    for (const char* path : {"/t/x/a.htm", "/t/y/a.htm", "/t/z/a.htm"}) {
+        server.Route(path, TestHttpResponse::Html(std::string("page ") + path));
+    }
+    // A page file of an earlier job of the project.
+    files::CreateFolders(projectFile(""));
+    files::WriteFile(projectFile("a.htm"), "earlier job");
+    task.m_nMode = 1;
+    task.m_strTopUrl = server.Url("/t/0003.htm");
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(4, 0), 0}));
+    std::set<std::string> files;
+    for (const auto& e : recorder.Events()) {
+        if (e.nMessage == WM_DOWNLOAD_RESULT && e.nCode == DR_PAGE_SAVED) {
+            const std::string path = e.strText.substr(0, e.strText.find('\t'));
+            const std::string url =
+                e.strText.substr(path.size() + 1, e.strText.find('\t', path.size() + 1) - path.size() - 1);
+            files.insert(path);
+            // Each file holds the page its record names.
+            EXPECT_NE(readFile(path).find(url == task.m_strTopUrl ? "top" : url.substr(url.find("/t/"))),
+                      std::string::npos)
+                << path;
+        }
+    }
+    EXPECT_EQ(files.size(), 4u);
+    EXPECT_EQ(readFile(projectFile("a.htm")), "earlier job");
+}
+
+TEST_F(DownloadWorkerTest, ASeriesWhoseNumberIsAFolderGetsOneFilePerPage)
+{
+    for (int n = 1; n <= 5; ++n) {
+        server.Route("/" + std::to_string(n) + "/0003.html", TestHttpResponse::Html("issue " + std::to_string(n)));
+    }
+    task.m_strFirstUrl = server.Url("/1/0003.html");
+    task.m_strLastUrl = server.Url("/5/0003.html");
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(5, 0), 0}));
+    std::set<std::string> contents;
+    for (const auto& e : recorder.Events()) {
+        if (e.nMessage == WM_DOWNLOAD_RESULT && e.nCode == DR_PAGE_SAVED) {
+            contents.insert(readFile(e.strText.substr(0, e.strText.find('\t'))));
+        }
+    }
+    EXPECT_EQ(contents.size(), 5u);
+}
+
+TEST_F(DownloadWorkerTest, PicturesAndPagesAreCreatedUnderTheUmask)
+{
+    server.Route("/p.htm", TestHttpResponse::Html("<img src=\"a.gif\">"));
+    server.Route("/a.gif", TestHttpResponse::Text(kGif));
+    task.m_strFirstUrl = server.Url("/p.htm");
+    for (const mode_t mask : {022, 027}) {
+        const mode_t previous = ::umask(mask);
+        DownloadWorker(&task);
+        ::umask(previous);
+        for (const char* name : {"00.htm", "00.files/a.gif"}) {
+            struct stat st
+            {};
+            ASSERT_EQ(::stat(projectFile(name).c_str(), &st), 0) << name;
+            EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << name << " " << std::oct << mask;
+        }
+        files::RemoveTree(projectFile(""));
+    }
 }
 
 TEST_F(DownloadWorkerTest, OtherModesEndSilently)

@@ -1,3 +1,10 @@
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "RunProcess.h"
@@ -140,6 +147,46 @@ TEST_F(GetCommandTest, AProjectFileLeftUnchangedSaysWhetherPagesWereSaved)
                                     "--project-file", folder.file("foreign.wbr")});
         EXPECT_EQ(run.nExitCode, 1);
         EXPECT_NE(run.strErr.find(c.pSaid), std::string::npos) << run.strErr;
+    }
+}
+
+TEST_F(GetCommandTest, TerminationAndHangUpCancelAtOnce)
+{
+    // A page that drips in far slower than the test waits.
+    TestHttpResponse drip = TestHttpResponse::Html(std::string(100000, 'x'));
+    drip.nDripMs = 50;
+    server.Route("/slow.htm", drip);
+    for (const int nSignal : {SIGTERM, SIGHUP}) {
+        const std::string out = folder.file("out" + std::to_string(nSignal));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const std::string project = "p" + std::to_string(nSignal);
+        std::vector<std::string> args = {TRAWLIX_CLI_PATH, "get",   "--from",   server.Url("/slow.htm"),
+                                         "--project",      project, "--folder", folder.path()};
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        const int nAsked = server.RequestCount("/slow.htm");
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        // Once the page is being fetched, the program has taken over the signals.
+        while (server.RequestCount("/slow.htm") == nAsked) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::kill(pid, nSignal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+
+        ASSERT_TRUE(WIFEXITED(status)) << nSignal;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << nSignal;
+        std::string printed;
+        files::ReadFile(out, printed);
+        EXPECT_NE(printed.find("下载网页失败:\n         1\n"), std::string::npos) << printed;
+        EXPECT_FALSE(files::Exists(folder.file(project + "/00.htm")));
     }
 }
 

@@ -287,6 +287,21 @@ TEST(HttpFetcher, AStalledTransferFailsAfterTheStallTimeout)
     EXPECT_EQ(FetchWith(fetcher, server.Url("/no-answer")).nResult, CHttpFetcher::kFetchFailed);
 }
 
+TEST(HttpFetcher, ADrippingTransferFailsLikeAStalledOne)
+{
+    // A byte every 20 ms never stalls, but at 50 bytes a second this page would take over a minute.
+    TestHttpServer server;
+    TestHttpResponse drip = TestHttpResponse::Html(std::string(4000, 'x'));
+    drip.nDripMs = 20;
+    server.Route("/drip", drip);
+
+    CHttpFetcher fetcher;
+    fetcher.SetStallTimeout(2);
+    Outcome o = FetchWith(fetcher, server.Url("/drip"));
+    EXPECT_NE(o.nResult, CHttpFetcher::kFetchOk);
+    EXPECT_TRUE(o.body.empty());
+}
+
 TEST(HttpFetcher, TheCancelFlagAbortsATransferInProgress)
 {
     std::atomic<bool> bCancel{false};

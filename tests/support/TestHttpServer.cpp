@@ -630,7 +630,10 @@ bool TestHttpServer::Answer(Connection* pConn, const TestHttpRequest& request, b
         response.nStallAfter >= 0 ? std::min<std::uint64_t>(nBodySize, response.nStallAfter) : nBodySize;
     std::string piece;
     for (std::uint64_t nSent = 0; nSent < nSend;) {
-        const size_t n = static_cast<size_t>(std::min<std::uint64_t>(nSend - nSent, 65536));
+        if (response.nDripMs > 0 && nSent > 0 && WaitForStop(response.nDripMs)) {
+            return false;
+        }
+        const size_t n = static_cast<size_t>(std::min<std::uint64_t>(nSend - nSent, response.nDripMs > 0 ? 1 : 65536));
         if (response.nGeneratedSize) {
             piece.resize(n);
             for (size_t i = 0; i < n; ++i) {

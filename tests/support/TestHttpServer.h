@@ -37,6 +37,8 @@ struct TestHttpResponse
     std::int64_t nStallAfter = -1;
     // Wait this long before answering (cut short when the server stops).
     int nDelayMs = 0;
+    // > 0: the body goes out one byte at a time, this long apart (a server that drips).
+    int nDripMs = 0;
 
     static TestHttpResponse Text(const std::string& strBody, int nStatus = 200);
     static TestHttpResponse Html(const std::string& strBody);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "AsciiText.h"
@@ -12,6 +14,7 @@
 #include "HttpFetcher.h"
 #include "HttpSession.h"
 #include "JobResources.h"
+#include "PageNames.h"
 #include "PageScanner.h"
 #include "PageTitle.h"
 #include "ResourceDownload.h"
@@ -33,22 +36,6 @@ std::string lastSegment(const std::string& strUrl)
 {
     auto slash = strUrl.rfind('/');
     return slash == std::string::npos ? strUrl : strUrl.substr(slash + 1);
-}
-
-bool contains(const std::vector<std::string>& items, const std::string& strItem)
-{
-    for (const auto& item : items) {
-        if (item == strItem) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// A name that would put a file outside its folder (or nowhere) is replaced by the page's number.
-bool isUnsafeName(const std::string& strName)
-{
-    return strName.empty() || strName == "." || strName == ".." || strName.find_first_of("/\\") != std::string::npos;
 }
 
 // The project's folder name: the project name, made unable to leave the save folder.
@@ -114,33 +101,15 @@ void buildAddressList(const CDownloadTask& task, PageList& list)
     sequence.Expand(list.urls, list.names, task.m_nAddCount, list.strExt);
 }
 
-// Every page of a job gets a file of its own inside the project folder. A series numbered in a folder
-// name (…/05/index.html to …/09/index.html) yields the extension "/index.html" and the same name for
-// every page: the extension is cut to the file's own, and a name used before becomes a numbered one.
-void makeFileNamesSafe(PageList& list)
-{
-    auto separator = list.strExt.find_last_of("/\\");
-    if (separator != std::string::npos) {
-        std::string tail = list.strExt.substr(separator + 1);
-        auto dot = tail.rfind('.');
-        list.strExt = dot == std::string::npos ? ".htm" : tail.substr(dot);
-    }
-    for (size_t i = 0; i < list.names.size(); ++i) {
-        std::string& name = list.names[i];
-        if (isUnsafeName(name)) {
-            name = "00" + std::to_string(i + 1);
-        }
-        if (std::find(list.names.begin(), list.names.begin() + static_cast<std::ptrdiff_t>(i), name) !=
-            list.names.begin() + static_cast<std::ptrdiff_t>(i)) {
-            name = "000" + std::to_string(i + 1);
-        }
-    }
-}
-
 // The top page is entry 0; its links follow, limited to the range from the first to the last link. The top
 // page's body is kept in topBody, so it is not asked for twice.
-void buildLinkList(
-    CDownloadTask& task, CHttpSession& session, const std::atomic<bool>* pCancel, PageList& list, std::string& topBody)
+// A stop or cancel while the list is built ends the job with an empty list.
+void buildLinkList(CDownloadTask& task,
+                   CHttpSession& session,
+                   const std::atomic<bool>* pCancel,
+                   const std::function<bool()>& stopped,
+                   PageList& list,
+                   std::string& topBody)
 {
     std::string body;
     size_t nLength = 0;
@@ -174,9 +143,16 @@ void buildLinkList(
     list.urls.push_back(top);
     list.names.push_back(topName);
 
+    // Looked up once per link: with tens of thousands of links a scan of the list each time would take minutes.
+    std::unordered_set<std::string> urls{top};
+    std::unordered_set<std::string> names{topName};
     bool bInRange = false;
     const auto& links = scanner.Links();
     for (size_t k = 0; k < links.size(); ++k) {
+        if (k % 256 == 0 && stopped()) {
+            list = PageList();
+            return;
+        }
         const std::string& link = links[k];
         if (!bInRange) {
             if (!task.m_strFirstUrl.empty() && link != task.m_strFirstUrl) {
@@ -184,7 +160,7 @@ void buildLinkList(
             }
             bInRange = true;
         }
-        if (!contains(list.urls, link)) {
+        if (urls.insert(link).second) {
             std::string linkSegment = lastSegment(link);
             std::string name;
             auto linkDot = linkSegment.rfind('.');
@@ -197,9 +173,10 @@ void buildLinkList(
                 name = "00" + std::to_string(k + 1);
             }
             // Two pages must never share a file, whichever rule named them.
-            if ((linkDot != std::string::npos || linkEq != std::string::npos) && contains(list.names, name)) {
+            if ((linkDot != std::string::npos || linkEq != std::string::npos) && names.count(name) != 0) {
                 name = "000" + std::to_string(k + 1);
             }
+            names.insert(name);
             list.urls.push_back(link);
             list.names.push_back(name);
         }
@@ -584,6 +561,14 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             notify(WM_DOWNLOAD_RESULT, resource, bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
         }
 
+        // A cancel cut this page's pictures off: it would point at files that are not there, so it is
+        // not saved and counts as failed.
+        if (m_pCancel && m_pCancel->load()) {
+            files::RemoveTree(resourceFolder);
+            ++nFailed;
+            notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+            break;
+        }
         CPageScanner scanner;
         scanner.SetPageName(strName);
         scanner.SetResourceFolder(resourceFolder);
@@ -613,6 +598,17 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
         return 0;
     }
 
+    // A stop is taken by the first poll that sees it: one seen while the list is built ends the job there.
+    bool bStopped = false;
+    auto stopped = [&] {
+        bStopped = bStopped || (pCancel && pCancel->load()) || g_stopDownloadEvent.Wait(0);
+        return bStopped;
+    };
+    // Page records carry full paths, so they still name the files from any other current folder.
+    const std::string saveFolder =
+        files::AbsolutePath(task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder);
+    const std::string projectFolder = files::Join(saveFolder, projectFolderName(task.m_strProjectName)) + "/";
+
     CHttpSession session;
     session.SetCookies(task.m_strCookieFile, task.m_cookies);
     PageList list;
@@ -620,14 +616,12 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     if (task.m_nMode == 0) {
         buildAddressList(task, list);
     } else {
-        buildLinkList(task, session, pCancel, list, topBody);
+        buildLinkList(task, session, pCancel, stopped, list, topBody);
     }
-    makeFileNamesSafe(list);
-
-    // Page records carry full paths, so they still name the files from any other current folder.
-    const std::string saveFolder =
-        files::AbsolutePath(task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder);
-    const std::string projectFolder = files::Join(saveFolder, projectFolderName(task.m_strProjectName)) + "/";
+    // No page is written over another of the job or over one an earlier job saved in the project folder.
+    if (bStopped || !MakePageNamesUnique(list.names, list.strExt, projectFolder, stopped)) {
+        list = PageList();
+    }
 
     std::pair<int, int> counts{0, 0};
     std::vector<HeldPage> held;

@@ -10,6 +10,8 @@ namespace
 {
 
 constexpr long kConnectTimeoutMs = 4000;
+// Bytes per second below which a transfer counts as too slow (for the stall time-out).
+constexpr long kLowSpeedLimit = 1024;
 
 void InitCurlOnce()
 {
@@ -118,8 +120,9 @@ void CHttpSession::ApplyCommonOptions(CURL* pEasy, int nStallSeconds) const
     curl_easy_setopt(pEasy, CURLOPT_ACCEPT_ENCODING, "");
     // Wait for a connection that can carry one more HTTP/2 stream rather than open another.
     curl_easy_setopt(pEasy, CURLOPT_PIPEWAIT, 1L);
-    // A transfer that moves no byte for this long has stalled and fails.
-    curl_easy_setopt(pEasy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    // A transfer slower than 1 KB/s for this long fails: a server that drips a byte at a time would
+    // otherwise hold a page for ever (one that sends nothing at all is caught sooner by the queue).
+    curl_easy_setopt(pEasy, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedLimit);
     curl_easy_setopt(pEasy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(nStallSeconds));
     curl_easy_setopt(pEasy, CURLOPT_CAINFO, m_strCaFile.empty() ? nullptr : m_strCaFile.c_str());
     if (m_pShare) {

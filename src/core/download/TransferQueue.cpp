@@ -284,8 +284,9 @@ bool CTransferQueue::Start(Item& item)
 
     if (!bPage && !item.pFile) {
         const std::string strName = item.req.strTempName.empty() ? std::string("download") : item.req.strTempName;
-        std::string strTemp = files::Join(item.req.strTempFolder, "." + strName + ".part-XXXXXX");
-        const int fd = mkstemp(strTemp.data());
+        // Created with the user's umask like the pages, not mkstemp's owner-only mode.
+        std::string strTemp;
+        const int fd = files::CreateTempBeside(files::Join(item.req.strTempFolder, strName), strTemp);
         if (fd < 0) {
             r.nResult = 1;
             r.strWhy = r.strUrl + ": cannot create a file in " + item.req.strTempFolder + ": " + std::strerror(errno);

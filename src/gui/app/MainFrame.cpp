@@ -910,7 +910,10 @@ bool CMainFrame::OpenProjectFile(const QString& strGivenPath)
                                      page.m_bBookmark != 0);
             localFiles.push_back(page.m_strLocalFile);
         }
-        m_tasks[m_wndProjectBar->ProjectKey(project)]->m_strSaveFolder = SaveFolderForPages(localFiles);
+        CDownloadTask& task = *m_tasks[m_wndProjectBar->ProjectKey(project)];
+        task.m_strSaveFolder = SaveFolderForPages(localFiles);
+        // The add-page command counts up before each job: the next one numbers its pages after those saved.
+        task.m_nAddCount = std::max(0, NextAddCount(localFiles) - 1);
     }
     m_pDoc->m_strProjectPath = strPath;
     m_pDoc->MarkSaved();
