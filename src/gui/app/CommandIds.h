@@ -28,6 +28,12 @@ constexpr int ID_INSERT_BOOKMARK_TREE = 32825;
 constexpr int ID_REMOVE_BOOKMARK_TREE = 32826;
 constexpr int ID_STOP_DOWNLOAD = 32824;
 
+// Favorites; the favorites themselves are 4992 + their number (favorites::FavoriteCommandId).
+constexpr int ID_ADD_TO_FAVORITES = 32827;
+constexpr int ID_ORGANIZE_FAVORITES = 32828;
+constexpr int ID_IMPORT_FAVORITES = 32830;
+constexpr int ID_EXPORT_FAVORITES = 32831;
+
 // Windows and help.
 constexpr int ID_VIEW_PROJECT_WINDOW = 32773;
 constexpr int ID_VIEW_MESSAGE_WINDOW = 32775;

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStandardPaths>
 #include <QToolBar>
 #include <QTreeWidgetItem>
 #include <QUrl>
@@ -29,6 +30,8 @@
 #include "download/DownloadWorker.h"
 #include "download/PageScanner.h"
 #include "download/PageTitle.h"
+#include "favorites/FavoritesFolder.h"
+#include "favorites/FavoritesMenu.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "project/ProjectBar.h"
@@ -78,6 +81,10 @@ const CommandText kCommandTexts[] = {
     {cmd::ID_APP_ABOUT, "关于 Trawlix(&A)...", nullptr},
     {cmd::ID_APP_EXIT, "退出(&X)", nullptr},
     {cmd::ID_VIEW_TOOLBAR, "工具栏(&T)", nullptr},
+    {cmd::ID_ADD_TO_FAVORITES, "添加到收藏夹..", nullptr},
+    {cmd::ID_ORGANIZE_FAVORITES, "整理收藏夹", nullptr},
+    {cmd::ID_IMPORT_FAVORITES, "导入收藏夹...", nullptr},
+    {cmd::ID_EXPORT_FAVORITES, "导出收藏夹...", nullptr},
     {cmd::ID_VIEW_STATUS_BAR, "状态栏(&S)", nullptr},
 };
 
@@ -167,6 +174,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     createToolBars();
     createMenus();
     m_pDownloads = new CDownloadCommands(*this);
+    m_pFavorites->BuildFavoritesMenu();
 
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(0);
@@ -305,7 +313,17 @@ void CMainFrame::createMenus()
     add(textSize, {browsercmd::ID_TEXT_LARGEST, browsercmd::ID_TEXT_LARGER, browsercmd::ID_TEXT_MEDIUM,
                    browsercmd::ID_TEXT_SMALLER, browsercmd::ID_TEXT_SMALLEST});
 
-    // The favorites menu takes its place here, fourth on the bar, once it is offered.
+    // The favorites, fourth on the bar: four fixed items, then the favorites folder.
+    QMenu* favoritesMenu = bar->addMenu(QStringLiteral("收藏夹(&A)"));
+    favoritesMenu->setObjectName(QStringLiteral("favoritesMenu"));
+    add(favoritesMenu, {cmd::ID_ADD_TO_FAVORITES, cmd::ID_ORGANIZE_FAVORITES});
+    QMenu* transfer = favoritesMenu->addMenu(QStringLiteral("导入/导出"));
+    add(transfer, {cmd::ID_IMPORT_FAVORITES, cmd::ID_EXPORT_FAVORITES});
+    favoritesMenu->addSeparator();
+    m_pFavorites = new CFavoritesMenu(
+        favoritesMenu, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/Favorites"),
+        m_prompts, this);
+    connect(m_pFavorites, &CFavoritesMenu::navigateRequested, this, &CMainFrame::NavigateTo);
 
     // The help topics join this menu with the help file.
     QMenu* help = bar->addMenu(QStringLiteral("帮助(&H)"));
@@ -584,6 +602,11 @@ void CMainFrame::SetStatusText(const QString& strText)
     m_wndStatusBar->showMessage(strText);
 }
 
+void CMainFrame::AddFavorite(const QString& strAddress, const QString& strTitle)
+{
+    m_pFavorites->AddFavorite(strAddress, strTitle);
+}
+
 void CMainFrame::Activate()
 {
     if (isMinimized()) {
@@ -683,11 +706,27 @@ void CMainFrame::OnCommand(int nId)
     case cmd::ID_APP_ABOUT:
         onAbout();
         break;
+    case cmd::ID_ADD_TO_FAVORITES:
+        m_pView->AddCurrentPageToFavorites();
+        break;
+    case cmd::ID_ORGANIZE_FAVORITES:
+        m_pFavorites->OrganizeFavorites();
+        break;
+    case cmd::ID_IMPORT_FAVORITES:
+        m_pFavorites->ImportFavorites();
+        break;
+    case cmd::ID_EXPORT_FAVORITES:
+        m_pFavorites->ExportFavorites();
+        break;
     case cmd::ID_APP_EXIT:
         close();
         break;
     default:
-        m_pView->OnCommand(nId);
+        if (favorites::IsFavoriteCommand(nId)) {
+            m_pFavorites->OpenFavorite(nId);
+        } else {
+            m_pView->OnCommand(nId);
+        }
         break;
     }
     scheduleUpdate();

@@ -19,6 +19,7 @@
 class CDownloadCommands;
 class CDownloadJob;
 class CDownloadReceiver;
+class CFavoritesMenu;
 class CMessageBar;
 class CProgStatusBar;
 class CProjectBar;
@@ -51,6 +52,7 @@ public:
     CTrawlixView* View() const { return m_pView; }
     CProjectBar* ProjectBar() const { return m_wndProjectBar; }
     CMessageBar* MessageBar() const { return m_wndMessageBar; }
+    CFavoritesMenu* Favorites() const { return m_pFavorites; }
     CProgStatusBar* StatusBar() const { return m_wndStatusBar; }
     QComboBox* AddressBox() const { return m_wndAddress; }
     QAction* Action(int nId) const { return m_actions.value(nId, nullptr); }
@@ -69,6 +71,7 @@ public:
     void SetProgress(int nPercent) override;
     void SetProgressValue(int nPercent) override;
     void SetStatusText(const QString& strText) override;
+    void AddFavorite(const QString& strAddress, const QString& strTitle) override;
 
     // The project file. Open asks first when the projects changed, then replaces the tree with the
     // file's projects; false when nothing was opened. Save and save as report a failure to the user
@@ -154,6 +157,7 @@ private:
     CMessageBar* m_wndMessageBar = nullptr;
     CToolBarEx* m_wndProjectToolBar = nullptr;
     CTrawlixView* m_pView = nullptr;
+    CFavoritesMenu* m_pFavorites = nullptr;
     std::map<std::uintptr_t, std::unique_ptr<CDownloadTask>> m_tasks;
     std::map<std::uintptr_t, std::unique_ptr<RunningJob>> m_jobs;
     // Cancelled jobs whose threads are still ending.
