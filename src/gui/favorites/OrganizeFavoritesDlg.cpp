@@ -287,11 +287,18 @@ void COrganizeFavoritesDlg::RenameCurrent(const QString& strNewName)
     if (bFolder) {
         COrderRecordStore::Move(relPath(strOld), relPath(strNew));
     }
+    // The item stays (this may run inside the tree's own change signal): its path and those below it follow.
     m_bLoading = true;
-    pItem->setData(0, kPathRole, strNew);
+    for (QTreeWidgetItemIterator it(pItem); *it; ++it) {
+        const QString strPath = (*it)->data(0, kPathRole).toString();
+        if (strPath != strOld && !strPath.startsWith(strOld + QLatin1Char('/'))) {
+            break;
+        }
+        (*it)->setData(0, kPathRole, QString(strNew + strPath.mid(strOld.size())));
+    }
+    pItem->setText(0, strBase);
     m_bLoading = false;
     writeOrder(pItem->parent(), false);
-    reload(strNew);
 }
 
 void COrganizeFavoritesDlg::MoveCurrentToFolder()
