@@ -6,6 +6,7 @@ packages=(
     build-essential cmake pkg-config git clang-format
     libcurl4-openssl-dev libssl-dev
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-webengine-dev qt6-pdf-dev libqt6webenginecore6-bin libgl-dev
+    qt6-translations-l10n
     fp-utils libchm-bin libchm-dev
     libgumbo-dev libzip-dev
     fonts-noto-cjk

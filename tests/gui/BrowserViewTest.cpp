@@ -135,6 +135,8 @@ private slots:
     void doubleClickClosesSelectedTab();
     void dragMovesTabWithItsBrowser();
     void keyboardFocusFollowsThePageInView();
+    void closeButtonsAndMiddleClickCloseThatTab();
+    void keysCloseAndSwitchTabs();
 
     void textSizeChangesSelectedTabOnly();
     void backAndForwardFollowSelectedTab();
@@ -462,6 +464,58 @@ void BrowserViewTest::doubleClickClosesSelectedTab()
     QTest::mouseDClick(pRow, Qt::LeftButton, {}, pRow->tabRect(1).center());
     QCOMPARE(TabTexts(m_pTabs), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
     QCOMPARE(m_pTabs->CurrentIndex(), 1);
+}
+
+void BrowserViewTest::closeButtonsAndMiddleClickCloseThatTab()
+{
+    OpenTabs({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")});
+    CBrowserTabRow* pRow = m_pTabs->TabRow();
+    m_pTabs->SelectTab(0);
+    // Every tab has its own close button, inside the tab, beside its text.
+    for (int i = 0; i < m_pTabs->Count(); ++i) {
+        auto* pButton = pRow->tabButton(i, QTabBar::RightSide);
+        QVERIFY(pButton);
+        QVERIFY(pButton->isVisible());
+        QVERIFY(pRow->tabRect(i).contains(pButton->geometry()));
+    }
+    QTest::mouseClick(pRow->tabButton(2, QTabBar::RightSide), Qt::LeftButton);
+    QCOMPARE(TabTexts(m_pTabs), (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("D")}));
+    QCOMPARE(m_pTabs->CurrentIndex(), 0);
+
+    QTest::mouseClick(pRow, Qt::MiddleButton, {}, pRow->tabRect(1).center());
+    QCOMPARE(TabTexts(m_pTabs), (QStringList{QStringLiteral("A"), QStringLiteral("D")}));
+    QCOMPARE(m_pTabs->NodeCount(), 2);
+    QCOMPARE(m_pTabs->CurrentIndex(), 0);
+}
+
+void BrowserViewTest::keysCloseAndSwitchTabs()
+{
+    OpenTabs({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+    m_pView->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pView.get()));
+    // The keys work with the keyboard focus in the page itself.
+    m_pTabs->CurrentBrowser()->setFocus();
+    QTRY_VERIFY(QApplication::focusWidget() && m_pTabs->CurrentBrowser()->isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(m_pTabs->CurrentIndex(), 2);
+    QWidget* pFocus = QApplication::focusWidget();
+
+    QTest::keyClick(pFocus, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(m_pTabs->CurrentIndex(), 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_pTabs->CurrentIndex(), 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_pTabs->CurrentIndex(), 1);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(TabTexts(m_pTabs), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4, Qt::ControlModifier);
+    QCOMPARE(TabTexts(m_pTabs), (QStringList{QStringLiteral("A")}));
+    QTest::keyClick(m_pView.get(), Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(m_pTabs->Count(), 0);
+    // Without a tab the keys do nothing.
+    QTest::keyClick(m_pView.get(), Qt::Key_W, Qt::ControlModifier);
+    QTest::keyClick(m_pView.get(), Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(m_pTabs->Count(), 0);
 }
 
 void BrowserViewTest::keyboardFocusFollowsThePageInView()

@@ -2,11 +2,14 @@
 
 #include <deque>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <QToolBar>
 #include <QTreeWidgetItem>
 
 #include "ProjectFixtures.h"
@@ -15,6 +18,8 @@
 #include "app/MessageBar.h"
 #include "app/MessageEdit.h"
 #include "app/Text.h"
+#include "browser/BrowserTabCtrl.h"
+#include "browser/TrawlixView.h"
 #include "download/DownloadMessages.h"
 #include "download/DownloadTask.h"
 #include "platform/Files.h"
@@ -39,6 +44,9 @@ struct Answers
     QStringList openNames;
     std::function<int(QDialog&)> dialog = [](QDialog&) { return int(QDialog::Rejected); };
     int nSaveDialogs = 0;
+    // Where the frame asked the last file chooser to start.
+    std::shared_ptr<QString> startFolder = std::make_shared<QString>();
+    QStringList startFolders;
 
     CUserPrompts prompts()
     {
@@ -54,8 +62,13 @@ struct Answers
             return answer;
         };
         p.execDialog = [this](QDialog& d) { return dialog(d); };
-        p.openFileName = [this](QWidget*, const QString&, const QString&, const QString&) { return strOpenName; };
+        p.m_pStartFolder = startFolder;
+        p.openFileName = [this](QWidget*, const QString&, const QString&, const QString&) {
+            startFolders.append(std::exchange(*startFolder, QString()));
+            return strOpenName;
+        };
         p.saveFileName = [this](QWidget*, const QString&, const QString&, const QString&) {
+            startFolders.append(std::exchange(*startFolder, QString()));
             ++nSaveDialogs;
             return strSaveName;
         };
@@ -131,6 +144,12 @@ private slots:
     void addLocalPagesReadsTitles();
     void pagesShowInTheBrowserAndSteppingWalksThem();
     void workerMessagesReachTheLogTreeAndGauge();
+    void fileChoosersStartInTheProjectFilesFolder();
+    void newEmptyProjectIsSelectedAndInView();
+    void toolbarCommandKeepsTheAddressBar();
+    void addressListPickOpensTheAddress();
+    void ctrlTOpensABlankPage();
+    void showingTheFirstPageKeepsTheWindow();
 
 private:
     // The project file of two projects whose pages are real files: A (3 pages, the second bookmarked)
@@ -281,13 +300,19 @@ void MainFrameTest::saveWritesTheFileTitleAndSaveAsTheRootText()
 
 void MainFrameTest::emptyTreeSaves()
 {
-    // Save as with nothing in the tree writes nothing and binds nothing.
+    // Every project made since the start was deleted: save writes the empty file and the "*" goes.
     m_answers.strSaveName = toQ(m_pTemp->file("empty.wbr"));
-    m_pFrame->Document()->MarkModified();
-    m_pFrame->SaveProjectAs();
-    QVERIFY(!files::Exists(m_pTemp->file("empty.wbr")));
-    QVERIFY(m_pFrame->Document()->m_strProjectPath.isEmpty());
-    QVERIFY(m_pFrame->Document()->IsModified());
+    m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT);
+    m_answers.buttons = {QMessageBox::Yes};
+    m_pFrame->OnCommand(cmd::ID_DELETE_NODE);
+    QVERIFY(m_pFrame->ProjectBar()->Projects().isEmpty());
+    QVERIFY(m_pFrame->windowTitle().endsWith(QStringLiteral(" *")));
+    QVERIFY(m_pFrame->SaveProject());
+    QCOMPARE(m_answers.nSaveDialogs, 1);
+    QVERIFY(readProjects(m_pTemp->file("empty.wbr")).empty());
+    QCOMPARE(m_pFrame->Document()->m_strProjectPath, toQ(m_pTemp->file("empty.wbr")));
+    QVERIFY(!m_pFrame->Document()->IsModified());
+    QVERIFY(!m_pFrame->windowTitle().endsWith(QStringLiteral(" *")));
 
     // With a file, save writes it even when every project was deleted: the signature and header only.
     const std::string strPath = makeProjectFile();
@@ -357,6 +382,12 @@ void MainFrameTest::unreadableFileIsReportedAndChangesNothing()
     QCOMPARE(m_answers.asked.size(), 2);
     QVERIFY(m_answers.asked.at(0).contains(QStringLiteral("这不是工程文件")));
     QVERIFY(m_answers.asked.at(1).contains(QStringLiteral("文件不存在或无法读取")));
+    QVERIFY(m_answers.asked.at(1).endsWith(QStringLiteral("\n文件不存在。")));
+    // No system text in another language: once the paths are gone, no word in Latin letters is left.
+    for (QString strAsked : m_answers.asked) {
+        strAsked.remove(toQ(m_pTemp->file("not.wbr"))).remove(toQ(m_pTemp->file("missing.wbr")));
+        QVERIFY2(!strAsked.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}"))), qPrintable(strAsked));
+    }
     QCOMPARE(texts(m_pFrame->ProjectBar()->Tree()->Root()), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
     QCOMPARE(m_pFrame->Document()->m_strProjectPath, toQ(m_pTemp->file("work.wbr")));
 }
@@ -371,6 +402,7 @@ void MainFrameTest::failedSaveIsReportedAndStaysModified()
     QCOMPARE(m_answers.asked.size(), 1);
     QVERIFY(m_answers.asked.at(0).startsWith(QStringLiteral("警告|无法保存工程文件")));
     QVERIFY(m_answers.asked.at(0).contains(QStringLiteral("写入文件时出错")));
+    QVERIFY(m_answers.asked.at(0).endsWith(QStringLiteral("\n这是一个文件夹。")));
     QVERIFY(m_pFrame->Document()->IsModified());
     QVERIFY(m_pFrame->windowTitle().endsWith(QStringLiteral(" *")));
 }
@@ -572,6 +604,7 @@ void MainFrameTest::addLocalPagesReadsTitles()
     m_answers.openNames = {toQ(strTitled), toQ(strBare), toQ(m_pTemp->file("gone.htm"))};
 
     // Without a selected project nothing happens.
+    m_pFrame->ProjectBar()->Tree()->clearSelection();
     m_pFrame->OnCommand(cmd::ID_ADD_LOCAL_PAGES);
     QCOMPARE(project(0)->childCount(), 0);
 
@@ -670,6 +703,109 @@ void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()
         (QStringList{QStringLiteral("工程名:"), QStringLiteral("         新建工程"), QStringLiteral("下载网页成功:"),
                      QStringLiteral("         1"), QStringLiteral("下载网页失败:"), QStringLiteral("         1"),
                      QStringLiteral("网页保存路径:"), QStringLiteral("         /s/新建工程")}));
+}
+
+void MainFrameTest::fileChoosersStartInTheProjectFilesFolder()
+{
+    // Without a file: the choosers' own default.
+    m_pFrame->OnCommand(cmd::ID_OPEN_PROJECT);
+    QCOMPARE(m_answers.startFolders, QStringList{QString()});
+    open(makeProjectFile());
+    m_pFrame->OnCommand(cmd::ID_OPEN_PROJECT);
+    m_pFrame->OnCommand(cmd::ID_SAVE_PROJECT_AS);
+    const QString strFolder = toQ(m_pTemp->path());
+    QCOMPARE(m_answers.startFolders, (QStringList{QString(), strFolder, strFolder}));
+}
+
+void MainFrameTest::newEmptyProjectIsSelectedAndInView()
+{
+    open(makeProjectFile());
+    CProjectTree* tree = m_pFrame->ProjectBar()->Tree();
+    for (int i = 0; i < 40; ++i) {
+        m_pFrame->ProjectBar()->AddPage(project(0), QStringLiteral("p%1").arg(i), QStringLiteral("/x/p%1.htm").arg(i),
+                                        QString(), false);
+    }
+    tree->scrollToTop();
+    m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT_TREE);
+    QTreeWidgetItem* added = project(2);
+    QVERIFY(added);
+    QCOMPARE(m_pFrame->ProjectBar()->GetSelection(), added);
+    QTRY_VERIFY(tree->viewport()->rect().contains(tree->visualItemRect(added)));
+}
+
+void MainFrameTest::toolbarCommandKeepsTheAddressBar()
+{
+    auto* toolBar = m_pFrame->findChild<QToolBar*>(QStringLiteral("mainToolBar"));
+    auto* projectToolBar = m_pFrame->findChild<QToolBar*>(QStringLiteral("projectToolBar"));
+    auto* addressBar = m_pFrame->findChild<QToolBar*>(QStringLiteral("addressBar"));
+    QVERIFY(toolBar && projectToolBar && addressBar);
+    m_pFrame->Action(cmd::ID_VIEW_TOOLBAR)->trigger();
+    QVERIFY(!toolBar->isVisible());
+    QVERIFY(!projectToolBar->isVisible());
+    QVERIFY(addressBar->isVisible());
+    m_pFrame->UpdateCommandStates();
+    QVERIFY(!m_pFrame->Action(cmd::ID_VIEW_TOOLBAR)->isChecked());
+    m_pFrame->Action(cmd::ID_VIEW_TOOLBAR)->trigger();
+    QVERIFY(toolBar->isVisible());
+    QVERIFY(projectToolBar->isVisible());
+    QVERIFY(addressBar->isVisible());
+}
+
+void MainFrameTest::addressListPickOpensTheAddress()
+{
+    const std::string strFile = m_pTemp->file("pick.htm");
+    files::WriteFile(strFile, "<html><head><title>Pick</title></head><body>pick</body></html>");
+    QComboBox* box = m_pFrame->AddressBox();
+    box->addItem(toQ(strFile));
+    box->addItem(QStringLiteral("about:blank"));
+    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    QCOMPARE(tabs->Count(), 0);
+    // As a click on the first entry of the opened list.
+    box->showPopup();
+    QAbstractItemView* list = box->view();
+    QTRY_VERIFY(list->isVisible());
+    const QRect rcItem = list->visualRect(list->model()->index(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rcItem.center());
+    QTRY_COMPARE(tabs->Count(), 1);
+    QTRY_COMPARE(tabs->TabText(0), QStringLiteral("Pick"));
+    QCOMPARE(box->count(), 2);
+}
+
+void MainFrameTest::ctrlTOpensABlankPage()
+{
+    m_pFrame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_pFrame.get()));
+    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    QTest::keyClick(m_pFrame.get(), Qt::Key_T, Qt::ControlModifier);
+    QTRY_COMPARE(tabs->Count(), 1);
+    QTest::keyClick(m_pFrame.get(), Qt::Key_T, Qt::ControlModifier);
+    QTRY_COMPARE(tabs->Count(), 2);
+    QCOMPARE(tabs->CurrentIndex(), 1);
+}
+
+void MainFrameTest::showingTheFirstPageKeepsTheWindow()
+{
+    // The window is not made again for the first page (the screen would go black for a moment).
+    struct WinIdWatch : QObject
+    {
+        int nChanges = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            nChanges += event->type() == QEvent::WinIdChange ? 1 : 0;
+            return false;
+        }
+    } watch;
+    m_pFrame->installEventFilter(&watch);
+    const WId before = m_pFrame->winId();
+    const std::string strFile = m_pTemp->file("first.htm");
+    files::WriteFile(strFile, "<html><head><title>First</title></head><body>first</body></html>");
+    m_pFrame->NavigateTo(toQ(strFile));
+    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    QTRY_COMPARE(tabs->TabText(0), QStringLiteral("First"));
+    QTest::qWait(200);
+    QCOMPARE(m_pFrame->winId(), before);
+    QCOMPARE(watch.nChanges, 0);
+    m_pFrame->removeEventFilter(&watch);
 }
 
 QTEST_MAIN(MainFrameTest)

@@ -2,8 +2,10 @@
 
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeWidgetItem>
 
 #include "app/CommandIds.h"
@@ -55,6 +57,10 @@ private slots:
     void inPlaceRenameMarksModifiedOnlyOnChange();
     void contextMenuStatesFollowTheSelection_data();
     void contextMenuStatesFollowTheSelection();
+    void clickingTheSelectedPageShowsItAgainAndF2Renames();
+    void deleteAndEnterKeys();
+    void wholeTitleShowsAsToolTip();
+    void dragNearTheEdgeScrolls();
 
 private:
     // Two projects: A with pages a1 a2 (a2 bookmarked) a3, B with b1.
@@ -444,6 +450,102 @@ void ProjectTreeTest::contextMenuStatesFollowTheSelection()
     for (const int nId : greyed) {
         QVERIFY2(!states.value(nId, true), qPrintable(QString::number(nId)));
     }
+}
+
+void ProjectTreeTest::clickingTheSelectedPageShowsItAgainAndF2Renames()
+{
+    fill();
+    QSignalSpy shown(m_pBar.get(), &CProjectBar::pageSelected);
+    QTreeWidgetItem* page = m_pA->child(0);
+    QTest::mouseClick(m_pTree->viewport(), Qt::LeftButton, {}, centerOf(page));
+    QCOMPARE(shown.count(), 1);
+    // A second click, no double click: the page is shown again and no editor opens.
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(m_pTree->viewport(), Qt::LeftButton, {}, centerOf(page));
+    QCOMPARE(shown.count(), 2);
+    QCOMPARE(shown.last().at(0).toString(), QStringLiteral("/s/A/a1.htm"));
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QVERIFY(!qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+
+    // F2 edits the label in place.
+    QTest::keyClick(m_pTree, Qt::Key_F2);
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(page->text(0), QStringLiteral("a1"));
+}
+
+void ProjectTreeTest::deleteAndEnterKeys()
+{
+    fill();
+    QSignalSpy commands(m_pBar.get(), &CProjectBar::commandChosen);
+    QSignalSpy shown(m_pBar.get(), &CProjectBar::pageSelected);
+    m_pTree->setFocus();
+
+    m_pBar->SelectNode(m_pA->child(1));
+    QCOMPARE(shown.count(), 1);
+    QTest::keyClick(m_pTree, Qt::Key_Delete);
+    QCOMPARE(commands.count(), 1);
+    QCOMPARE(commands.at(0).at(0).toInt(), int(cmd::ID_DELETE_NODE));
+    // Enter on a page shows it again.
+    QTest::keyClick(m_pTree, Qt::Key_Return);
+    QCOMPARE(shown.count(), 2);
+
+    // Enter on a project folds and unfolds it, and its folder picture follows.
+    m_pBar->SelectNode(m_pA);
+    QVERIFY(m_pA->isExpanded());
+    QTest::keyClick(m_pTree, Qt::Key_Return);
+    QVERIFY(!m_pA->isExpanded());
+    QCOMPARE(CProjectTree::ItemImage(m_pA), int(CProjectTree::kImageClosed));
+    QTest::keyClick(m_pTree, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(m_pA->isExpanded());
+    QCOMPARE(CProjectTree::ItemImage(m_pA), int(CProjectTree::kImageOpen));
+    QCOMPARE(commands.count(), 1);
+}
+
+void ProjectTreeTest::wholeTitleShowsAsToolTip()
+{
+    fill();
+    const QString strTitle =
+        QStringLiteral("第 2 章 Debian 软件包管理 — 深入理解 apt 与 dpkg 的工作方式和它们的配置文件");
+    QTreeWidgetItem* page =
+        m_pBar->AddPage(m_pB, strTitle, QStringLiteral("/s/B/b2.htm"), QStringLiteral("http://h/b2"), false);
+    // Narrower than the title: the tree cuts it.
+    m_pBar->resize(200, 400);
+    const QPoint pt = centerOf(page);
+    QVERIFY(m_pTree->fontMetrics().horizontalAdvance(strTitle) > m_pTree->viewport()->width());
+    QHelpEvent help(QEvent::ToolTip, pt, m_pTree->viewport()->mapToGlobal(pt));
+    QApplication::sendEvent(m_pTree->viewport(), &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), strTitle);
+    QToolTip::hideText();
+}
+
+void ProjectTreeTest::dragNearTheEdgeScrolls()
+{
+    fill();
+    for (int i = 0; i < 60; ++i) {
+        const QString strName = QStringLiteral("b%1").arg(i + 2);
+        m_pBar->AddPage(m_pB, strName, QStringLiteral("/s/B/%1.htm").arg(strName), QString(), false);
+    }
+    QTreeWidgetItem* page = m_pA->child(0);
+    QWidget* viewport = m_pTree->viewport();
+    const QPoint start = centerOf(page);
+    QCOMPARE(m_pTree->verticalScrollBar()->value(), 0);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+    QTest::mouseMove(viewport, start + QPoint(0, 10));
+    QVERIFY(m_pTree->IsDragging());
+    // Held just inside the bottom edge, the tree scrolls until its end.
+    const QPoint edge(start.x(), viewport->height() - 4);
+    QTest::mouseMove(viewport, edge);
+    QTRY_COMPARE(m_pTree->verticalScrollBar()->value(), m_pTree->verticalScrollBar()->maximum());
+    // The target follows the scroll: one of the last pages now under the pointer.
+    QTreeWidgetItem* target = m_pTree->DropTarget();
+    QVERIFY(target);
+    QCOMPARE(target->parent(), m_pB);
+    QVERIFY(m_pB->indexOfChild(target) > 40);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, edge);
+    QCOMPARE(page->parent(), m_pB);
+    QCOMPARE(m_pB->indexOfChild(page), m_pB->indexOfChild(target) + 1);
 }
 
 QTEST_MAIN(ProjectTreeTest)

@@ -21,6 +21,7 @@
 #include "app/AboutDlg.h"
 #include "app/CommandIds.h"
 #include "app/DownloadReceiver.h"
+#include "app/FileProblem.h"
 #include "app/MessageBar.h"
 #include "app/MessageEdit.h"
 #include "app/Text.h"
@@ -232,6 +233,7 @@ void CMainFrame::createActions()
     Action(cmd::ID_SAVE_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     Action(browsercmd::ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     Action(cmd::ID_NEW_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    Action(browsercmd::ID_NEW_BLANK_PAGE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
 
     // F6 and Shift+F6 move the keyboard focus between the panes.
     const auto addPaneShortcut = [this](const QKeySequence& key, bool bForward) {
@@ -395,6 +397,12 @@ void CMainFrame::createToolBars()
     m_wndAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_wndAddress->setMaxVisibleItems(8);
     m_wndAddressBar->addWidget(m_wndAddress);
+    // A pick from the drop-down list goes there at once.
+    connect(m_wndAddress, &QComboBox::textActivated, this, [this](const QString& strText) {
+        if (!strText.isEmpty()) {
+            NavigateTo(strText);
+        }
+    });
     // Enter is taken in eventFilter: the line edit's returnPressed would come twice for a Return sent to the
     // line edit (it passes the key on to the box, which hands it back).
     addToolBar(Qt::TopToolBarArea, m_wndAddressBar);
@@ -697,8 +705,9 @@ void CMainFrame::OnCommand(int nId)
         m_wndMessageBar->setVisible(!m_wndMessageBar->isVisible());
         break;
     case cmd::ID_VIEW_TOOLBAR:
+        // The toolbars go; the address box stays, it is where addresses are typed.
         m_wndToolBar->setVisible(!m_wndToolBar->isVisible());
-        m_wndAddressBar->setVisible(m_wndToolBar->isVisible());
+        m_wndProjectToolBar->setVisible(m_wndToolBar->isVisible());
         break;
     case cmd::ID_VIEW_STATUS_BAR:
         m_wndStatusBar->setVisible(!m_wndStatusBar->isVisible());
@@ -745,6 +754,7 @@ QTreeWidgetItem* CMainFrame::addProjectWithTask(const QString& strName)
 
 void CMainFrame::onOpenProject()
 {
+    m_prompts.SetStartFolder(projectFolder());
     const QString strPath =
         m_prompts.openFileName(this, QStringLiteral("打开工程"), projectFileFilter(), QStringLiteral("wbr"));
     if (!strPath.isEmpty()) {
@@ -890,6 +900,11 @@ void CMainFrame::onOpenRecentFile(int nIndex)
 
 // ---- the project file ---------------------------------------------------------------------------
 
+QString CMainFrame::projectFolder() const
+{
+    return m_pDoc->m_strProjectPath.isEmpty() ? QString() : QFileInfo(m_pDoc->m_strProjectPath).absolutePath();
+}
+
 void CMainFrame::reportFileError(
     const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset, const QString& strDetail)
 {
@@ -898,7 +913,7 @@ void CMainFrame::reportFileError(
         QStringLiteral("无法%1工程文件 \"%2\"。\n%3")
             .arg(strWhat, strPath, fileStatusText(static_cast<ProjectFileStatus::Code>(nCode), bWriting, nOffset));
     if (!strDetail.isEmpty()) {
-        strText += QStringLiteral("\n(") + strDetail + QLatin1Char(')');
+        strText += QLatin1Char('\n') + strDetail;
     }
     m_prompts.messageBox(this, QMessageBox::Warning, QStringLiteral("警告"), strText, QMessageBox::Ok);
 }
@@ -923,7 +938,7 @@ bool CMainFrame::OpenProjectFile(const QString& strGivenPath)
     if (status.m_code == ProjectFileStatus::Code::CannotOpen ||
         status.m_code == ProjectFileStatus::Code::WrongSignature) {
         reportFileError(QStringLiteral("打开"), strPath, static_cast<int>(status.m_code), status.m_nOffset,
-                        toQ(status.m_strMessage));
+                        FileProblemText(strPath, false));
         return false;
     }
     // Unsaved changes are offered for saving before the tree is replaced.
@@ -980,7 +995,7 @@ bool CMainFrame::writeProjects(const QString& strPath, const QString& strHeaderN
     store.SetProjects(projects);
     if (!store.LastTransferOk()) {
         reportFileError(QStringLiteral("保存"), strPath, static_cast<int>(store.LastStatus().m_code),
-                        store.LastStatus().m_nOffset, toQ(store.LastStatus().m_strMessage));
+                        store.LastStatus().m_nOffset, FileProblemText(strPath, true));
         return false;
     }
     return true;
@@ -1004,10 +1019,9 @@ bool CMainFrame::SaveProject()
 
 bool CMainFrame::SaveProjectAs()
 {
-    // With no project in the tree there is nothing to write: no file is made and nothing changes.
-    if (m_wndProjectBar->Projects().isEmpty()) {
-        return true;
-    }
+    // With no project in the tree the file holds its header alone; written all the same, so the work of
+    // deleting every project is kept and the title loses its "*".
+    m_prompts.SetStartFolder(projectFolder());
     const QString strPath =
         m_prompts.saveFileName(this, QStringLiteral("工程另存为"), projectFileFilter(), QStringLiteral("wbr"));
     if (strPath.isEmpty()) {

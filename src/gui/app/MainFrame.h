@@ -130,10 +130,12 @@ private:
     void cancelJob(std::uintptr_t key);
     void reapJobs();
     void shutdownJobs();
-    // strDetail: the system's own words, shown under ours.
+    // strDetail: what the file system tells about the file, shown under the reason.
     void reportFileError(
         const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset, const QString& strDetail);
     bool writeProjects(const QString& strPath, const QString& strHeaderName);
+    // The folder of the current project file; empty without one.
+    QString projectFolder() const;
 
     void onOpenProject();
     void onAddLocalPages();

@@ -7,11 +7,17 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 
 #include "app/AppInfo.h"
+#include "app/FrameLayout.h"
 #include "app/MainFrame.h"
 #include "app/MessageBar.h"
+#include "app/QtTranslations.h"
+#include "browser/BrowserProfile.h"
+#include "browser/TrawlixView.h"
 #include "project/ProjectBar.h"
 #include "ui/Icons.h"
 
@@ -35,11 +41,13 @@ CTrawlixApp::CTrawlixApp(int& argc, char** argv)
     setOrganizationName(appinfo::organization());
     setApplicationName(appinfo::application());
     setWindowIcon(appIcon());
+    InstallQtTranslations(*this);
 }
 
 CTrawlixApp::~CTrawlixApp()
 {
     if (m_pFrame) {
+        SaveFrameLayout(*m_pFrame, kBarProfile);
         m_pFrame->ProjectBar()->SaveBarSizes(kBarProfile);
         m_pFrame->MessageBar()->SaveBarSizes(kBarProfile);
     }
@@ -133,13 +141,33 @@ bool CTrawlixApp::InitInstance()
     m_pFrame = std::make_unique<CMainFrame>();
     m_pFrame->ProjectBar()->LoadBarSizes(kBarProfile);
     m_pFrame->MessageBar()->LoadBarSizes(kBarProfile);
-    // Without a window manager there is nobody to maximise the window: give it the screen ourselves.
-    if (const QScreen* screen = primaryScreen()) {
-        m_pFrame->setGeometry(screen->availableGeometry());
+    if (RestoreFrameLayout(*m_pFrame, kBarProfile)) {
+        m_pFrame->show();
+    } else {
+        // Without a window manager there is nobody to maximise the window: give it the screen ourselves.
+        if (const QScreen* screen = primaryScreen()) {
+            m_pFrame->setGeometry(screen->availableGeometry());
+        }
+        m_pFrame->showMaximized();
     }
-    m_pFrame->showMaximized();
     if (!m_strOpenFile.isEmpty()) {
         m_pFrame->OpenProjectFile(m_strOpenFile);
     }
+    // The web engine starts once the window has been drawn, so the window shows at once and the first
+    // page does not wait for the engine either.
+    m_pFrame->menuBar()->installEventFilter(this);
     return true;
+}
+
+bool CTrawlixApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Paint && m_pFrame && watched == m_pFrame->menuBar()) {
+        watched->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] {
+            if (m_pFrame) {
+                m_pFrame->View()->Profile()->profile();
+            }
+        });
+    }
+    return QApplication::eventFilter(watched, event);
 }

@@ -34,6 +34,9 @@ public:
 
     QString m_strOpenFile;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // A second start of the program asked this one to come to the front.
     void activationRequested();

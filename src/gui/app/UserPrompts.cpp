@@ -1,21 +1,29 @@
 #include "app/UserPrompts.h"
 
 #include <memory>
+#include <utility>
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace
 {
-QFileDialog* makeFileDialog(QWidget* parent, const QString& caption, const QString& filter, const QString& suffix)
+QFileDialog* makeFileDialog(QWidget* parent,
+                            const QString& caption,
+                            const QString& filter,
+                            const QString& suffix,
+                            const QString& strStartFolder)
 {
     auto* dialog = new QFileDialog(parent, caption);
     dialog->setNameFilter(filter);
     dialog->setDefaultSuffix(suffix);
-    dialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const bool bStartThere = !strStartFolder.isEmpty() && QFileInfo(strStartFolder).isDir();
+    dialog->setDirectory(bStartThere ? strStartFolder
+                                     : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     return dialog;
 }
@@ -36,14 +44,18 @@ void sendDesktopNotification(const QString& title, const QString& text)
 CUserPrompts CUserPrompts::interactive()
 {
     CUserPrompts prompts;
+    prompts.m_pStartFolder = std::make_shared<QString>();
+    const std::shared_ptr<QString> pStart = prompts.m_pStartFolder;
     prompts.messageBox = [](QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
                             QMessageBox::StandardButtons buttons) {
         QMessageBox box(icon, caption, text, buttons, parent);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     };
     prompts.execDialog = [](QDialog& dialog) { return dialog.exec(); };
-    prompts.openFileName = [](QWidget* parent, const QString& caption, const QString& filter, const QString& suffix) {
-        std::unique_ptr<QFileDialog> dialog(makeFileDialog(parent, caption, filter, suffix));
+    prompts.openFileName = [pStart](QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& suffix) {
+        std::unique_ptr<QFileDialog> dialog(
+            makeFileDialog(parent, caption, filter, suffix, std::exchange(*pStart, QString())));
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFile);
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
@@ -51,8 +63,10 @@ CUserPrompts CUserPrompts::interactive()
         }
         return dialog->selectedFiles().constFirst();
     };
-    prompts.saveFileName = [](QWidget* parent, const QString& caption, const QString& filter, const QString& suffix) {
-        std::unique_ptr<QFileDialog> dialog(makeFileDialog(parent, caption, filter, suffix));
+    prompts.saveFileName = [pStart](QWidget* parent, const QString& caption, const QString& filter,
+                                    const QString& suffix) {
+        std::unique_ptr<QFileDialog> dialog(
+            makeFileDialog(parent, caption, filter, suffix, std::exchange(*pStart, QString())));
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
@@ -60,8 +74,10 @@ CUserPrompts CUserPrompts::interactive()
         }
         return dialog->selectedFiles().constFirst();
     };
-    prompts.openFileNames = [](QWidget* parent, const QString& caption, const QString& filter, const QString& suffix) {
-        std::unique_ptr<QFileDialog> dialog(makeFileDialog(parent, caption, filter, suffix));
+    prompts.openFileNames = [pStart](QWidget* parent, const QString& caption, const QString& filter,
+                                     const QString& suffix) {
+        std::unique_ptr<QFileDialog> dialog(
+            makeFileDialog(parent, caption, filter, suffix, std::exchange(*pStart, QString())));
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFiles);
         if (dialog->exec() != QDialog::Accepted) {

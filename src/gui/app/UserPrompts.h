@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QMessageBox>
 #include <QString>
@@ -41,6 +42,16 @@ struct CUserPrompts
     FilesFn openFileNames;
     FolderFn chooseFolder;
     NotifyFn notify;
+
+    // Where the next file chooser starts (that one only); otherwise it starts in the documents folder.
+    // Prompts made by a test ignore it.
+    void SetStartFolder(const QString& strFolder)
+    {
+        if (m_pStartFolder) {
+            *m_pStartFolder = strFolder;
+        }
+    }
+    std::shared_ptr<QString> m_pStartFolder;
 
     // The real dialogs.
     static CUserPrompts interactive();

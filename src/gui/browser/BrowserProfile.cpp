@@ -10,8 +10,16 @@
 
 CBrowserProfile::CBrowserProfile(const QString& strStorageName, QObject* pParent)
     : QObject(pParent)
-    , m_pProfile(strStorageName.isEmpty() ? new QWebEngineProfile(this) : new QWebEngineProfile(strStorageName, this))
+    , m_strStorageName(strStorageName)
+{}
+
+QWebEngineProfile* CBrowserProfile::profile()
 {
+    if (m_pProfile) {
+        return m_pProfile;
+    }
+    const QString& strStorageName = m_strStorageName;
+    m_pProfile = strStorageName.isEmpty() ? new QWebEngineProfile(this) : new QWebEngineProfile(strStorageName, this);
     if (!strStorageName.isEmpty()) {
         const QString strBase = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         m_pProfile->setPersistentStoragePath(QDir(strBase).filePath(QStringLiteral("browser")));
@@ -33,6 +41,7 @@ CBrowserProfile::CBrowserProfile(const QString& strStorageName, QObject* pParent
 
     m_pProfile->setUrlRequestInterceptor(new CLocalFileGuard(this));
     connect(m_pProfile, &QWebEngineProfile::downloadRequested, this, &CBrowserProfile::onDownloadRequested);
+    return m_pProfile;
 }
 
 CBrowserProfile::~CBrowserProfile() = default;

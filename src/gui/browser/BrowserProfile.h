@@ -7,7 +7,8 @@ class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 
 // Owns the web engine profile every tab's page is made in, and with it the browser's settings and its
-// handling of downloads. Must outlive every page made in it.
+// handling of downloads. Must outlive every page made in it. The profile, and with it the web engine,
+// is made when first asked for, so the window can show before the engine has started.
 class CBrowserProfile final : public QObject
 {
     Q_OBJECT
@@ -19,7 +20,8 @@ public:
     explicit CBrowserProfile(const QString& strStorageName = QString(), QObject* pParent = nullptr);
     ~CBrowserProfile() override;
 
-    QWebEngineProfile* profile() const { return m_pProfile; }
+    QWebEngineProfile* profile();
+    bool IsStarted() const { return m_pProfile != nullptr; }
 
 signals:
     // A "save as" of a page ended; bOk tells whether the file was written.
@@ -28,5 +30,6 @@ signals:
 private:
     void onDownloadRequested(QWebEngineDownloadRequest* pRequest);
 
-    QWebEngineProfile* m_pProfile;
+    QString m_strStorageName;
+    QWebEngineProfile* m_pProfile = nullptr;
 };

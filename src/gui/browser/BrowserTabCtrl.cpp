@@ -10,6 +10,7 @@
 
 #include "browser/BrowserCommands.h"
 #include "browser/BrowserHost.h"
+#include "browser/BrowserProfile.h"
 #include "browser/BrowserTabRow.h"
 #include "browser/MyWB.h"
 
@@ -19,7 +20,7 @@ namespace
 constexpr double ZOOM_FACTORS[] = {0.75, 0.875, 1.0, 1.25, 1.5};
 } // namespace
 
-CBrowserTabCtrl::CBrowserTabCtrl(IBrowserHost* pHost, QWebEngineProfile* pProfile, QWidget* pParent)
+CBrowserTabCtrl::CBrowserTabCtrl(IBrowserHost* pHost, CBrowserProfile* pProfile, QWidget* pParent)
     : QWidget(pParent)
     , m_pHost(pHost)
     , m_pProfile(pProfile)
@@ -37,6 +38,7 @@ CBrowserTabCtrl::CBrowserTabCtrl(IBrowserHost* pHost, QWebEngineProfile* pProfil
             CloseTab(m_pTabRow->currentIndex());
         }
     });
+    connect(m_pTabRow, &CBrowserTabRow::closeRequested, this, &CBrowserTabCtrl::CloseTabByButton);
     connect(m_pTabRow, &CBrowserTabRow::moveRequested, this, &CBrowserTabCtrl::MoveTab);
     connect(m_pTabRow, &CBrowserTabRow::menuRequested, this, &CBrowserTabCtrl::ShowTabMenu);
 }
@@ -54,7 +56,7 @@ CBrowserTabCtrl::~CBrowserTabCtrl()
 
 CMyWB* CBrowserTabCtrl::AddTab()
 {
-    auto pBrowser = std::make_unique<CMyWB>(this, m_pHost, m_pProfile, this);
+    auto pBrowser = std::make_unique<CMyWB>(this, m_pHost, m_pProfile->profile(), this);
     CMyWB* pNew = pBrowser.get();
     pNew->setGeometry(BrowserArea());
     const int nKey = m_nNextKey++;
@@ -144,6 +146,24 @@ void CBrowserTabCtrl::CloseTab(int nIndex)
         m_bUpdating = false;
         ShowOnlyCurrent();
         RenumberTabs();
+    }
+}
+
+void CBrowserTabCtrl::CloseTabByButton(int nIndex)
+{
+    const int nKeepKey = nIndex != CurrentIndex() ? m_nCurrentKey : 0;
+    CloseTab(nIndex);
+    for (int i = 0; nKeepKey != 0 && i < Count(); ++i) {
+        if (KeyAt(i) == nKeepKey) {
+            SelectTab(i);
+        }
+    }
+}
+
+void CBrowserTabCtrl::SelectTab(int nIndex)
+{
+    if (nIndex >= 0 && nIndex < Count()) {
+        m_pTabRow->setCurrentIndex(nIndex);
     }
 }
 

@@ -9,8 +9,8 @@
 
 class CBrowserTabRow;
 class CMyWB;
+class CBrowserProfile;
 class IBrowserHost;
-class QWebEngineProfile;
 
 // One browser and the key it was given; the key stays unique while the browser lives.
 struct BrowserNode
@@ -30,7 +30,7 @@ public:
     // Keys of browsers start here again whenever the strip has no tab.
     static constexpr int FIRST_KEY = 0x9000;
 
-    CBrowserTabCtrl(IBrowserHost* pHost, QWebEngineProfile* pProfile, QWidget* pParent);
+    CBrowserTabCtrl(IBrowserHost* pHost, CBrowserProfile* pProfile, QWidget* pParent);
     ~CBrowserTabCtrl() override;
 
     // Appends a tab with a new browser; the tab becomes selected and its browser the visible one.
@@ -50,6 +50,11 @@ public:
     // Closes tab nIndex; selects the tab that took its place, or the one before it when it was the
     // last. Closing the only tab empties the strip and the host's address box.
     void CloseTab(int nIndex);
+    // Closes tab nIndex by its close button or a middle click: a tab other than the selected one goes
+    // without taking the selection away from the page being read.
+    void CloseTabByButton(int nIndex);
+    // Selects tab nIndex as a click on it does.
+    void SelectTab(int nIndex);
     // Moves tab nFrom to position nTo with its browser and page; the moved tab becomes the visible one.
     void MoveTab(int nFrom, int nTo);
     // The tab menu's commands (close, save as) act on the tab under the point of the last menu request.
@@ -84,7 +89,7 @@ private:
     const BrowserNode* FindNode(int nKey) const;
 
     IBrowserHost* m_pHost;
-    QWebEngineProfile* m_pProfile;
+    CBrowserProfile* m_pProfile;
     CBrowserTabRow* m_pTabRow;
     // All browsers in creation order (not tab order).
     std::vector<BrowserNode> m_nodes;

@@ -13,6 +13,8 @@ const QColor SELECTED_FILL(247, 243, 233);
 const QColor SELECTED_TEXT(0, 0, 255);
 const QColor TAB_TEXT(64, 64, 192);
 const QColor MARKER_COLOR(64, 128, 255);
+// Room on the right of a tab for its close button.
+constexpr int CLOSE_BUTTON_ROOM = 22;
 } // namespace
 
 CBrowserTabRow::CBrowserTabRow(QWidget* pParent)
@@ -26,6 +28,8 @@ CBrowserTabRow::CBrowserTabRow(QWidget* pParent)
     setUsesScrollButtons(true);
     setElideMode(Qt::ElideRight);
     setSelectionBehaviorOnRemove(QTabBar::SelectRightTab);
+    setTabsClosable(true);
+    connect(this, &QTabBar::tabCloseRequested, this, &CBrowserTabRow::closeRequested);
 
     QFont font(QStringLiteral("Noto Sans CJK SC"));
     font.setStyleHint(QFont::SansSerif);
@@ -43,7 +47,7 @@ int CBrowserTabRow::RowHeight() const
 QSize CBrowserTabRow::tabSizeHint(int nIndex) const
 {
     const int nTextWidth = fontMetrics().horizontalAdvance(tabText(nIndex));
-    return {qBound(60, nTextWidth + 24, 260), RowHeight()};
+    return {qBound(60, nTextWidth + 24, 260) + CLOSE_BUTTON_ROOM, RowHeight()};
 }
 
 void CBrowserTabRow::paintEvent(QPaintEvent* pEvent)
@@ -63,7 +67,7 @@ void CBrowserTabRow::paintEvent(QPaintEvent* pEvent)
         const bool bSelected = i == nSelected;
         painter.fillRect(rcItem, bSelected ? SELECTED_FILL : BAND_COLOR);
         painter.setPen(bSelected ? SELECTED_TEXT : TAB_TEXT);
-        const QRect rcText = rcItem.adjusted(5, 2, -2, 0);
+        const QRect rcText = rcItem.adjusted(5, 2, -2 - CLOSE_BUTTON_ROOM, 0);
         const QString strText = painter.fontMetrics().elidedText(tabText(i), Qt::ElideRight, rcText.width());
         painter.drawText(rcText, Qt::AlignCenter, strText);
         if (!bSelected) {
@@ -118,6 +122,13 @@ void CBrowserTabRow::mouseMoveEvent(QMouseEvent* pEvent)
 
 void CBrowserTabRow::mouseReleaseEvent(QMouseEvent* pEvent)
 {
+    if (pEvent->button() == Qt::MiddleButton) {
+        const int nIndex = tabAt(pEvent->position().toPoint());
+        if (nIndex >= 0) {
+            emit closeRequested(nIndex);
+            return;
+        }
+    }
     const bool bDrop = m_bDragging && pEvent->button() == Qt::LeftButton;
     const int nFrom = m_nDragSource;
     const int nTo = m_nDragTarget;

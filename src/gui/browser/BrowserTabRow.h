@@ -5,7 +5,8 @@
 #include <QTabBar>
 
 // The row of tabs at the top of the tab strip: draws its tabs itself, moves a tab by dragging it onto
-// another (a thin blue bar marks where it will land), closes on a double click and offers the tab menu.
+// another (a thin blue bar marks where it will land), closes the selected tab on a double click and a
+// tab by its close button or a middle click, and offers the tab menu.
 class CBrowserTabRow final : public QTabBar
 {
     Q_OBJECT
@@ -24,6 +25,8 @@ public:
 signals:
     // A double click anywhere on the row: close the selected tab.
     void closeSelectedRequested();
+    // The close button of tab nIndex, or a middle click on it.
+    void closeRequested(int nIndex);
     // The tab at nFrom was dropped on the tab at nTo.
     void moveRequested(int nFrom, int nTo);
     // A context-menu request at a point of the row.

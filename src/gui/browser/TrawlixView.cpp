@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include <QAction>
 #include <QBuffer>
+#include <QOpenGLWidget>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPdfDocument>
@@ -22,13 +24,21 @@ CTrawlixView::CTrawlixView(IBrowserHost* pHost, QWidget* pParent, CBrowserProfil
     , m_pHost(pHost)
     , m_pOwnedProfile(pProfile ? nullptr : std::make_unique<CBrowserProfile>())
     , m_pProfile(pProfile ? pProfile : m_pOwnedProfile.get())
-    , m_pTabCtrl(new CBrowserTabCtrl(pHost, m_pProfile->profile(), this))
+    , m_pTabCtrl(new CBrowserTabCtrl(pHost, m_pProfile, this))
     , m_nTextSizeLevel(browsercmd::TEXT_SIZE_START_LEVEL)
     , m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setObjectName(QStringLiteral("trawlixView"));
     // The view paints nothing itself: the strip covers it whole.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Pages are drawn through OpenGL. A window first made without it is made anew when the first page
+    // shows (the screen goes black for a moment); with this hidden placeholder inside, the window is
+    // made for OpenGL from the start.
+    auto* pSurface = new QOpenGLWidget(this);
+    pSurface->setObjectName(QStringLiteral("openGLPlaceholder"));
+    pSurface->setAttribute(Qt::WA_DontShowOnScreen);
+    pSurface->hide();
+    createTabShortcuts();
     m_thread = std::thread([this] { NavigationWorker(); });
 }
 
@@ -162,6 +172,36 @@ bool CTrawlixView::UpdateCommand(int nId, bool& bEnabled, bool& bChecked) const
     default:
         return false;
     }
+}
+
+void CTrawlixView::createTabShortcuts()
+{
+    // The keys every tabbed browser has; they work wherever the keyboard focus is in the window.
+    const auto add = [this](const QString& strName, QList<QKeySequence> keys, auto onTriggered) {
+        auto* pAction = new QAction(this);
+        pAction->setObjectName(strName);
+        pAction->setShortcuts(keys);
+        pAction->setShortcutContext(Qt::WindowShortcut);
+        connect(pAction, &QAction::triggered, this, onTriggered);
+        addAction(pAction);
+    };
+    add(QStringLiteral("closeTabAction"), {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::CTRL | Qt::Key_F4)},
+        [this] { m_pTabCtrl->CloseTab(m_pTabCtrl->CurrentIndex()); });
+    add(QStringLiteral("nextTabAction"),
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, [this] { SelectTabBy(1); });
+    add(QStringLiteral("previousTabAction"),
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+         QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+        [this] { SelectTabBy(-1); });
+}
+
+void CTrawlixView::SelectTabBy(int nStep)
+{
+    const int nCount = m_pTabCtrl->Count();
+    if (nCount < 2) {
+        return;
+    }
+    m_pTabCtrl->SelectTab((m_pTabCtrl->CurrentIndex() + nStep + nCount) % nCount);
 }
 
 void CTrawlixView::resizeEvent(QResizeEvent* pEvent)

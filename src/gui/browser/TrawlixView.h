@@ -56,6 +56,9 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
 
 private:
+    void createTabShortcuts();
+    // Selects the tab nStep places on, going round at either end.
+    void SelectTabBy(int nStep);
     void NavigationWorker();
     void SetPendingAndSignal(const QString& strAddress, bool bNewTab);
     QString TakePending();

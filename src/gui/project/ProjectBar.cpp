@@ -61,6 +61,9 @@ CProjectBar::CProjectBar(QWidget* parent)
     connect(m_wndTree, &CProjectTree::labelEditBegun, this, &CProjectBar::onLabelEditBegun);
     connect(m_wndTree, &CProjectTree::labelEditEnded, this, &CProjectBar::onLabelEditEnded);
     connect(m_wndTree, &CProjectTree::projectModified, this, &CProjectBar::projectModified);
+    connect(m_wndTree, &CProjectTree::pageActivated, this,
+            [this](QTreeWidgetItem* page) { emit pageSelected(CProjectTree::ItemPath(page)); });
+    connect(m_wndTree, &CProjectTree::deleteRequested, this, [this] { emit commandChosen(cmd::ID_DELETE_NODE); });
 }
 
 CProjectBar::~CProjectBar() = default;

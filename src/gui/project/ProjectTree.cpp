@@ -5,11 +5,16 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QToolTip>
 
 namespace
 {
 constexpr int kRolePath = Qt::UserRole;
 constexpr int kRoleImage = Qt::UserRole + 1;
+// A dragged page this close to the top or bottom edge scrolls the tree, one line per tick.
+constexpr int kAutoScrollMargin = 20;
+constexpr int kAutoScrollInterval = 50;
 } // namespace
 
 CProjectTree::CProjectTree(QWidget* parent)
@@ -20,7 +25,8 @@ CProjectTree::CProjectTree(QWidget* parent)
     header()->hide();
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // Renaming in place is F2 (or the menu's rename); a click on the selected node shows its page again.
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Sunken);
     setExpandsOnDoubleClick(true);
@@ -28,6 +34,8 @@ CProjectTree::CProjectTree(QWidget* parent)
     // A folder shows open while it is expanded; the root keeps its own picture.
     connect(this, &QTreeWidget::itemExpanded, this, &CProjectTree::syncFolderImage);
     connect(this, &QTreeWidget::itemCollapsed, this, &CProjectTree::syncFolderImage);
+    m_autoScrollTimer.setInterval(kAutoScrollInterval);
+    connect(&m_autoScrollTimer, &QTimer::timeout, this, &CProjectTree::autoScroll);
 }
 
 CProjectTree::~CProjectTree() = default;
@@ -118,8 +126,12 @@ bool CProjectTree::DropPage(QTreeWidgetItem* page, QTreeWidgetItem* target)
 void CProjectTree::mousePressEvent(QMouseEvent* event)
 {
     m_pPressedPage = nullptr;
+    m_pPressedSelected = nullptr;
     if (event->button() == Qt::LeftButton) {
         QTreeWidgetItem* item = itemAt(event->position().toPoint());
+        if (item && item == currentItem() && item->isSelected()) {
+            m_pPressedSelected = item;
+        }
         if (IsPage(item)) {
             m_pPressedPage = item;
             m_ptPress = event->position().toPoint();
@@ -150,7 +162,13 @@ void CProjectTree::mouseReleaseEvent(QMouseEvent* event)
 {
     m_pPressedPage = nullptr;
     if (!m_bDragging) {
+        QTreeWidgetItem* pressed = m_pPressedSelected;
+        m_pPressedSelected = nullptr;
         QTreeWidget::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton && pressed && IsPage(pressed) &&
+            itemAt(event->position().toPoint()) == pressed) {
+            emit pageActivated(pressed);
+        }
         return;
     }
     QTreeWidgetItem* page = m_hDragItem;
@@ -162,6 +180,7 @@ void CProjectTree::mouseReleaseEvent(QMouseEvent* event)
 void CProjectTree::CancelInteraction()
 {
     m_pPressedPage = nullptr;
+    m_pPressedSelected = nullptr;
     if (m_bDragging) {
         endDrag();
     }
@@ -174,7 +193,47 @@ void CProjectTree::keyPressEvent(QKeyEvent* event)
         endDrag();
         return;
     }
+    QTreeWidgetItem* item = currentItem();
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+        case Qt::Key_Delete:
+            if (item && !m_bDragging) {
+                emit deleteRequested();
+                return;
+            }
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (IsPage(item)) {
+                emit pageActivated(item);
+                return;
+            }
+            if (item && item->childCount() > 0) {
+                // As a click on the node's expander: the folder picture follows.
+                item->setExpanded(!item->isExpanded());
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+    }
     QTreeWidget::keyPressEvent(event);
+}
+
+bool CProjectTree::viewportEvent(QEvent* event)
+{
+    // Titles are often wider than the bar: the whole text shows as the node's tool tip.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (const QTreeWidgetItem* item = itemAt(help->pos()); item && !m_bDragging) {
+            QToolTip::showText(help->globalPos(), item->text(0), viewport(), visualItemRect(item));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QTreeWidget::viewportEvent(event);
 }
 
 bool CProjectTree::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
@@ -216,6 +275,13 @@ void CProjectTree::moveDrag(const QPoint& pos)
     if (m_pDragImage) {
         m_pDragImage->move(viewport()->mapToGlobal(pos) + QPoint(12, 8));
     }
+    m_ptDrag = pos;
+    const bool bNearEdge = pos.y() < kAutoScrollMargin || pos.y() >= viewport()->height() - kAutoScrollMargin;
+    if (bNearEdge && !m_autoScrollTimer.isActive()) {
+        m_autoScrollTimer.start();
+    } else if (!bNearEdge) {
+        m_autoScrollTimer.stop();
+    }
     QTreeWidgetItem* item = itemAt(pos);
     if (!item) {
         return;
@@ -228,6 +294,7 @@ void CProjectTree::moveDrag(const QPoint& pos)
 
 void CProjectTree::endDrag()
 {
+    m_autoScrollTimer.stop();
     setDropTarget(nullptr);
     m_bDragging = false;
     m_hDragItem = nullptr;
@@ -256,5 +323,24 @@ void CProjectTree::syncFolderImage(QTreeWidgetItem* item)
 {
     if (IsProject(item)) {
         SetItemImage(item, item->isExpanded() ? kImageOpen : kImageClosed);
+    }
+}
+
+void CProjectTree::autoScroll()
+{
+    if (!m_bDragging) {
+        m_autoScrollTimer.stop();
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    const int nBefore = bar->value();
+    if (m_ptDrag.y() < kAutoScrollMargin) {
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    } else if (m_ptDrag.y() >= viewport()->height() - kAutoScrollMargin) {
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    }
+    if (bar->value() != nBefore) {
+        // The node under the held pointer changed with the scroll.
+        moveDrag(m_ptDrag);
     }
 }

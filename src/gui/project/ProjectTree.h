@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPoint>
 #include <QString>
+#include <QTimer>
 #include <QTreeWidget>
 
 class QLabel;
@@ -66,12 +67,17 @@ signals:
     // A drop moved the page (it may now sit under another project).
     void pageMoved(QTreeWidgetItem* page);
     void projectModified();
+    // The page already selected was clicked, or Enter was pressed on it: it should be shown again.
+    void pageActivated(QTreeWidgetItem* page);
+    // The Delete key on a node.
+    void deleteRequested();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
@@ -81,6 +87,7 @@ private:
     void endDrag();
     void setDropTarget(QTreeWidgetItem* item);
     void syncFolderImage(QTreeWidgetItem* item);
+    void autoScroll();
 
     bool m_bDragging = false;
     QTreeWidgetItem* m_hDropTarget = nullptr;
@@ -88,6 +95,11 @@ private:
     // The page under a left press that may become a drag, and where the press was.
     QTreeWidgetItem* m_pPressedPage = nullptr;
     QPoint m_ptPress;
+    // The node under a left press that was selected already: a click on it shows it again.
+    QTreeWidgetItem* m_pPressedSelected = nullptr;
+    // Scrolls the tree while a dragged page is held near its top or bottom edge.
+    QTimer m_autoScrollTimer;
+    QPoint m_ptDrag;
     QLabel* m_pDragImage = nullptr;
     QTreeWidgetItem* m_pEditedItem = nullptr;
     QList<QIcon> m_images;

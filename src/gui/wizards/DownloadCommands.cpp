@@ -112,6 +112,8 @@ void CDownloadCommands::NewEmptyProject()
     QTreeWidgetItem* project = m_frame.addProjectWithTask(CProjectBar::NewProjectName());
     m_frame.ProjectBar()->Tree()->expandItem(m_frame.ProjectBar()->Tree()->Root());
     m_frame.TaskFor(m_frame.ProjectBar()->ProjectKey(project))->m_strSaveFolder = SaveFolderForPages({});
+    // Selected and scrolled into view, ready for pages or a new name.
+    m_frame.ProjectBar()->SelectNode(project);
 }
 
 void CDownloadCommands::AddFromInternet(const QString& strUrl)

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Start-up and quit times of the desktop program, as a user sees them, on a private X display.
+#   start-up: from starting the process to a painted window (its menu bar drawn);
+#   quit:     from choosing 文件 > 退出 to the end of the process.
+# usage: bench/startup_quit.sh [path/to/trawlix] [runs]   (needs Xvfb, xdotool, imagemagick)
+set -euo pipefail
+
+bin=${1:-build/src/gui/trawlix}
+runs=${2:-5}
+[ -x "$bin" ] || { echo "no program at $bin" >&2; exit 2; }
+for tool in Xvfb xdotool import convert; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (packages xvfb, xdotool, imagemagick)" >&2; exit 2; }
+done
+
+work=$(mktemp -d)
+display=":$((200 + $$ % 300))"
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() { kill "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+export DISPLAY=$display HOME=$work/home XDG_RUNTIME_DIR=$work/run LANG=zh_CN.UTF-8
+export QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox --disable-gpu}" QTWEBENGINE_DISABLE_SANDBOX=1
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+
+now() { date +%s.%N; }
+# Mean brightness of the menu bar's corner: 0 while nothing is drawn, about 0.9 once it is.
+corner() { import -window root -crop 300x20+0+0 +repage -colorspace gray -format '%[fx:mean]' info: 2>/dev/null || echo 0; }
+
+printf '%-6s %12s %10s\n' run "start-up s" "quit s"
+for run in $(seq "$runs"); do
+    xdotool mousemove 1 799 >/dev/null
+    t0=$(now)
+    "$bin" >"$work/log.$run" 2>&1 &
+    app=$!
+    until awk -v m="$(corner)" 'BEGIN { exit !(m > 0.5) }'; do
+        kill -0 "$app" 2>/dev/null || { echo "the program ended early (see $work/log.$run)" >&2; exit 1; }
+    done
+    t1=$(now)
+    # Let the engine finish starting behind the window, as a user would only quit after a while.
+    sleep 2
+    xdotool mousemove 28 11 click 1 >/dev/null
+    sleep 0.3
+    t2=$(now)
+    xdotool key x >/dev/null
+    wait "$app" || true
+    t3=$(now)
+    awk -v r="$run" -v s="$(echo "$t1 - $t0" | bc)" -v q="$(echo "$t3 - $t2" | bc)" \
+        'BEGIN { printf "%-6s %12.2f %10.2f\n", r, s, q }'
+done
+echo "(the first run is the coldest; the others are warm starts)"

@@ -1,0 +1,137 @@
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
+
+#include "TempFolder.h"
+#include "app/QtTranslations.h"
+#include "app/Text.h"
+#include "app/UserPrompts.h"
+
+namespace
+{
+// Runs check on the modal dialog that the next exec() shows, then closes it.
+void whenModalShows(const std::function<void(QWidget*)>& check)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, check] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            check(modal);
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->reject();
+            }
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+bool hasHan(const QString& strText)
+{
+    for (const QChar ch : strText) {
+        if (ch.unicode() >= 0x4E00 && ch.unicode() <= 0x9FFF) {
+            return true;
+        }
+    }
+    return false;
+}
+} // namespace
+
+// Qt's own dialogs speak Chinese whatever the locale, and the file choosers start where they are told.
+class StandardDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void messageBoxButtonsAreChinese();
+    void fileAndPrintDialogsAreChinese();
+    void fileChoosersStartInTheGivenFolderOnce();
+};
+
+void StandardDialogsTest::initTestCase()
+{
+    // The test runs in whatever locale the machine has; the program's texts must not depend on it.
+    QCOMPARE(InstallQtTranslations(*qApp), (QStringList{QStringLiteral("qtbase"), QStringLiteral("qtwebengine")}));
+}
+
+void StandardDialogsTest::messageBoxButtonsAreChinese()
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("删除"), QStringLiteral("确定要删除网页 'a'?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Ok);
+    for (const QMessageBox::StandardButton which :
+         {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel, QMessageBox::Ok}) {
+        const QString strText = box.button(which)->text();
+        QVERIFY2(hasHan(strText), qPrintable(strText));
+    }
+}
+
+void StandardDialogsTest::fileAndPrintDialogsAreChinese()
+{
+    QFileDialog files(nullptr, QStringLiteral("打开工程"));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setAcceptMode(QFileDialog::AcceptSave);
+    files.show();
+    for (const char* name : {"lookInLabel", "fileNameLabel", "fileTypeLabel"}) {
+        auto* label = files.findChild<QLabel*>(QString::fromLatin1(name));
+        QVERIFY(label);
+        QVERIFY2(hasHan(label->text()), qPrintable(label->text()));
+    }
+    const auto* buttons = files.findChild<QDialogButtonBox*>();
+    QVERIFY(buttons);
+    for (QAbstractButton* button : buttons->buttons()) {
+        QVERIFY2(hasHan(button->text()), qPrintable(button->text()));
+    }
+    files.hide();
+
+    QPrinter printer;
+    QPrintDialog print(&printer);
+    QVERIFY2(hasHan(print.windowTitle()), qPrintable(print.windowTitle()));
+    QPageSetupDialog setup(&printer);
+    QVERIFY2(hasHan(setup.windowTitle()), qPrintable(setup.windowTitle()));
+}
+
+void StandardDialogsTest::fileChoosersStartInTheGivenFolderOnce()
+{
+    TempFolder temp;
+    const QString strFolder = toQ(temp.path());
+    CUserPrompts prompts = CUserPrompts::interactive();
+    const auto folderOfNextDialog = [&prompts](bool bSave) {
+        QString strSeen;
+        whenModalShows([&strSeen](QWidget* modal) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                strSeen = dialog->directory().absolutePath();
+            }
+        });
+        const QString strFilter = QStringLiteral("project Files (*.wbr)");
+        if (bSave) {
+            prompts.saveFileName(nullptr, QStringLiteral("工程另存为"), strFilter, QStringLiteral("wbr"));
+        } else {
+            prompts.openFileName(nullptr, QStringLiteral("打开工程"), strFilter, QStringLiteral("wbr"));
+        }
+        return strSeen;
+    };
+    prompts.SetStartFolder(strFolder);
+    QCOMPARE(folderOfNextDialog(false), QDir(strFolder).absolutePath());
+    // Only that one: the next starts in the documents folder again.
+    QStandardPaths::setTestModeEnabled(true);
+    const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QVERIFY(QDir().mkpath(strDocuments));
+    QCOMPARE(folderOfNextDialog(false), QDir(strDocuments).absolutePath());
+    prompts.SetStartFolder(strFolder);
+    QCOMPARE(folderOfNextDialog(true), QDir(strFolder).absolutePath());
+}
+
+QTEST_MAIN(StandardDialogsTest)
+#include "StandardDialogsTest.moc"
