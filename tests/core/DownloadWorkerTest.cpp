@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "GzipBytes.h"
 #include "TempFolder.h"
 #include "TestHttpServer.h"
 #include "download/DownloadMessages.h"
@@ -623,6 +624,22 @@ TEST_F(DownloadWorkerTest, PicturesAndPagesAreCreatedUnderTheUmask)
         }
         files::RemoveTree(projectFile(""));
     }
+}
+
+TEST_F(DownloadWorkerTest, APageSentCompressedUnaskedIsSavedDecoded)
+{
+    // The server compresses whatever the request said.
+    server.Route("/z.htm", [](const TestHttpRequest&) {
+        TestHttpResponse r = TestHttpResponse::Html(GzipStored("<title>packed</title><p>plain text</p>"));
+        r.headers.emplace_back("Content-Encoding", "gzip");
+        return r;
+    });
+    task.m_strFirstUrl = server.Url("/z.htm");
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
+    EXPECT_EQ(readFile(projectFile("00.htm")), "<title>packed</title><p>plain text</p>");
 }
 
 TEST_F(DownloadWorkerTest, OtherModesEndSilently)

@@ -1,5 +1,5 @@
 // The page scanner on any bytes: the first line is the page's address, the rest the page. Collects
-// links and resources, resolves them, and rewrites the page both ways.
+// links and resources and rewrites the page both ways.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scanner.SetPageName("index");
     scanner.Parse(page.data(), page.size());
     for (const auto& link : scanner.Links()) {
-        // Every collected address is absolute: resolving it again gives it back.
-        if (url::Combine(base, link) != link && url::Combine("", link) != link) {
+        // Every collected address fits the limit and can travel in a tab-separated page record.
+        if (link.size() > url::kMaxAddressLength || link.find_first_of("\t\r\n") != std::string::npos) {
             __builtin_trap();
         }
     }

@@ -1,6 +1,6 @@
 // The series expansion on any pair: the first line is the first address, the second the last, the
-// third the add count. Checking agrees with expanding, the lists stay aligned, and no two pages of
-// a series share a file name.
+// third the add count. Checking agrees with expanding, the lists stay aligned, the addresses differ,
+// and once a job has made the names fit for files, no two pages share a file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "download/PageNames.h"
 #include "download/UrlSequence.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -34,9 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (nResult != 0) {
         return 0;
     }
-    std::set<std::string> unique(urls.begin(), urls.end());
-    if (unique.size() != urls.size()) {
+    if (std::set<std::string>(urls.begin(), urls.end()).size() != urls.size()) {
         __builtin_trap();
+    }
+    MakePageNamesUnique(names, ext, "");
+    std::set<std::string> files;
+    for (const auto& name : names) {
+        if (name.empty() || name.find('/') != std::string::npos || !files.insert(name + ext).second) {
+            __builtin_trap();
+        }
     }
     return 0;
 }
