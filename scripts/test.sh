@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, checks the formatting and runs every test (widget tests under Xvfb).
+# Installs what is missing, builds, checks the formatting and runs every test (widget tests under Xvfb),
+# then each fuzz program for a short while.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TRAWLIX_BUILD_DIR:-$top/build}
 "$top/scripts/install-deps.sh" --test
 "$top/scripts/build.sh" -DBUILD_TESTING=ON -DBUILD_BENCHMARKS=ON
 cmake --build "$build" --target format-check
-cd "$build"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j 2 "$@"
+(cd "$build" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j 2 "$@")
+
+# Each fuzz program for a short while on its seed inputs.
+"$top/scripts/fuzz.sh" "${TRAWLIX_FUZZ_SECONDS:-45}"
