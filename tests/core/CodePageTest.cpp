@@ -49,3 +49,13 @@ TEST(CodePage, TheEuroSignOfCodePage936ReadsBack)
     EXPECT_EQ(codepage::PageTextToUtf8(saved), "价格 €5");
     EXPECT_EQ(codepage::Gb18030ToUtf8("\x80"), "€");
 }
+
+TEST(CodePage, OnlyStrictUtf8IsValid)
+{
+    for (const char* bad : {"\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80"}) {
+        EXPECT_FALSE(codepage::IsValidUtf8(bad)) << codepage::Utf8ToGb18030(bad);
+    }
+    for (const char* good : {"\xC2\x80", "\xED\x9F\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\xC8\x80"}) {
+        EXPECT_TRUE(codepage::IsValidUtf8(good));
+    }
+}

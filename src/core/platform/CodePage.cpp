@@ -45,18 +45,23 @@ template <typename OnBad> std::string convert(const char* to, const char* from, 
     return out;
 }
 
-// Length of the UTF-8 sequence starting at p (1 for an invalid lead byte), bounded by left.
+// Length of the UTF-8 sequence starting at p (1 for an invalid lead byte), bounded by left. Overlong
+// forms, surrogates and code points past U+10FFFF are invalid, as no converter accepts them.
 size_t utf8SequenceLength(const unsigned char* p, size_t left)
 {
     unsigned char c = p[0];
     size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-    if (n > left) {
+    if (n > left || c == 0xC0 || c == 0xC1 || c > 0xF4) {
         return 1;
     }
     for (size_t i = 1; i < n; ++i) {
         if ((p[i] & 0xC0) != 0x80) {
             return 1;
         }
+    }
+    if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] > 0x9F) || (c == 0xF0 && p[1] < 0x90) ||
+        (c == 0xF4 && p[1] > 0x8F)) {
+        return 1;
     }
     return n;
 }
