@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the core, trawlix-cli and their tests with the address and undefined-behaviour sanitizers
+# (GUI off) into build-sanitizers/ and runs those tests; any report fails the run.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${TRAWLIX_SANITIZER_BUILD_DIR:-$top/build-sanitizers}
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_SANITIZERS=ON -DBUILD_GUI=OFF \
+    -DBUILD_TESTING=ON -DBUILD_BENCHMARKS=OFF > /dev/null
+cmake --build "$build" -j "$(nproc)"
+cd "$build"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ctest --output-on-failure -j 2 "$@"
