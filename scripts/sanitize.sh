@@ -4,7 +4,12 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${TRAWLIX_SANITIZER_BUILD_DIR:-$top/build-sanitizers}
-cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENABLE_SANITIZERS=ON -DBUILD_GUI=OFF \
+launcher=()
+if command -v ccache > /dev/null; then
+    export CCACHE_BASEDIR=$top
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" -DENABLE_SANITIZERS=ON -DBUILD_GUI=OFF \
     -DBUILD_TESTING=ON -DBUILD_BENCHMARKS=OFF > /dev/null
 cmake --build "$build" -j "$(nproc)"
 cd "$build"
