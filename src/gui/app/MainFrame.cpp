@@ -299,7 +299,7 @@ void CMainFrame::createMenus()
     updateRecentFileMenu();
     add(file, {0, cmd::ID_APP_EXIT});
 
-    // Stopping downloads and making a CHM file join this menu with the commands that start them.
+    // Making a CHM file joins this menu once it is offered.
     QMenu* operate = bar->addMenu(QStringLiteral("操作(&E)"));
     operate->setObjectName(QStringLiteral("operateMenu"));
     add(operate, {browsercmd::ID_BACK, browsercmd::ID_FORWARD, browsercmd::ID_STOP, browsercmd::ID_REFRESH,
@@ -339,8 +339,7 @@ void CMainFrame::createMenus()
 
 void CMainFrame::createToolBars()
 {
-    // The wizard's new-project button (with its drop-down), stop and make-CHM take their places on this
-    // toolbar once those commands are offered.
+    // Make-CHM takes its place on this toolbar once it is offered.
     m_wndToolBar = new CToolBarEx(QStringLiteral("工具栏"), this);
     m_wndToolBar->setObjectName(QStringLiteral("mainToolBar"));
     for (const int nId : {cmd::ID_NEW_PROJECT,
