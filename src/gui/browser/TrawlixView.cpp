@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QOpenGLWidget>
 #include <QPageSetupDialog>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPrintDialog>
@@ -18,6 +19,14 @@
 #include "browser/BrowserProfile.h"
 #include "browser/BrowserTabCtrl.h"
 #include "browser/MyWB.h"
+#include "browser/PagePrinter.h"
+
+namespace
+{
+// Resolution of the pages a preview draws, and of pages printed from the preview.
+constexpr qreal PREVIEW_DPI = 110;
+constexpr qreal PRINT_DPI = 300;
+} // namespace
 
 CTrawlixView::CTrawlixView(IBrowserHost* pHost, QWidget* pParent, CBrowserProfile* pProfile)
     : QWidget(pParent)
@@ -27,6 +36,7 @@ CTrawlixView::CTrawlixView(IBrowserHost* pHost, QWidget* pParent, CBrowserProfil
     , m_pTabCtrl(new CBrowserTabCtrl(pHost, m_pProfile, this))
     , m_nTextSizeLevel(browsercmd::TEXT_SIZE_START_LEVEL)
     , m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
+    , m_pPagePrinter(new CPagePrinter(pHost, this))
 {
     setObjectName(QStringLiteral("trawlixView"));
     // The view paints nothing itself: the strip covers it whole.
@@ -162,11 +172,12 @@ bool CTrawlixView::UpdateCommand(int nId, bool& bEnabled, bool& bChecked) const
         return true;
     case ID_FILE_PRINT:
     case ID_FILE_PRINT_PREVIEW:
-        bEnabled = m_pTabCtrl->Count() > 0 && !m_pPrintingBrowser;
+        // While a print runs the status bar says why these wait.
+        bEnabled = m_pTabCtrl->Count() > 0 && !m_pPagePrinter->IsBusy();
         bChecked = false;
         return true;
     case ID_FILE_PRINT_SETUP:
-        bEnabled = !m_pPrintingBrowser;
+        bEnabled = !m_pPagePrinter->IsBusy();
         bChecked = false;
         return true;
     default:
@@ -261,72 +272,71 @@ QString CTrawlixView::TakePending()
 void CTrawlixView::Print()
 {
     CMyWB* pBrowser = m_pTabCtrl->CurrentBrowser();
-    if (!pBrowser || m_pPrintingBrowser) {
+    if (!pBrowser || m_pPagePrinter->IsBusy()) {
         return;
     }
     QPrintDialog dialog(m_pPrinter.get(), this);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    // The engine prints in the background; the printer stays untouched until it reports the end.
-    m_pPrintingBrowser = pBrowser;
-    connect(
-        pBrowser, &QWebEngineView::printFinished, this, [this] { m_pPrintingBrowser = nullptr; },
-        Qt::SingleShotConnection);
-    pBrowser->print(m_pPrinter.get());
+    m_pPrinter->setDocName(pBrowser->title());
+    m_pPagePrinter->Print(pBrowser->page(), *m_pPrinter);
 }
 
 void CTrawlixView::PrintPreview()
 {
     CMyWB* pBrowser = m_pTabCtrl->CurrentBrowser();
-    if (!pBrowser || m_pPrintingBrowser) {
+    if (!pBrowser) {
         return;
     }
     // The page is laid out for the printer's paper as a PDF first; the preview then draws those pages,
     // so the preview shows exactly what printing would.
     QPointer<CTrawlixView> pSelf(this);
-    pBrowser->page()->printToPdf(
-        [pSelf](const QByteArray& pdf) {
-            if (!pSelf || pdf.isEmpty()) {
-                return;
+    m_pPagePrinter->MakePdf(pBrowser->page(), *m_pPrinter, [pSelf](const QByteArray& pdf) {
+        if (!pSelf || pdf.isEmpty()) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            pSelf.data(), [pSelf, pdf] { pSelf->ShowPreview(pdf); }, Qt::QueuedConnection);
+    });
+}
+
+void CTrawlixView::ShowPreview(const QByteArray& pdf)
+{
+    QBuffer buffer;
+    buffer.setData(pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument document;
+    document.load(&buffer);
+    if (document.status() != QPdfDocument::Status::Ready || document.pageCount() == 0) {
+        return;
+    }
+    QPrintPreviewDialog dialog(m_pPrinter.get(), this);
+    dialog.setObjectName(QStringLiteral("printPreview"));
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&document](QPrinter* pPrinter) {
+        QPainter painter(pPrinter);
+        // The preview shows pages at screen size; printing from it draws them finer.
+        const bool bPreview = painter.paintEngine()->type() == QPaintEngine::Picture;
+        const qreal dDpi = bPreview ? PREVIEW_DPI : PRINT_DPI;
+        // The painter starts at the printable area; the PDF pages carry the margins.
+        const QPageLayout layout = pPrinter->pageLayout();
+        const QRect rcPage = layout.fullRectPixels(pPrinter->resolution());
+        const QPoint ptOrigin = -layout.paintRectPixels(pPrinter->resolution()).topLeft();
+        const qreal dScale = qMin<qreal>(1.0, dDpi / pPrinter->resolution());
+        const QSize imageSize = (QSizeF(rcPage.size()) * dScale).toSize();
+        for (int i = 0; i < document.pageCount(); ++i) {
+            if (i > 0) {
+                pPrinter->newPage();
             }
-            QMetaObject::invokeMethod(
-                pSelf.data(),
-                [pSelf, pdf] {
-                    auto pBuffer = std::make_unique<QBuffer>();
-                    pBuffer->setData(pdf);
-                    pBuffer->open(QIODevice::ReadOnly);
-                    QPdfDocument document;
-                    document.load(pBuffer.get());
-                    if (document.status() != QPdfDocument::Status::Ready || document.pageCount() == 0) {
-                        return;
-                    }
-                    QPrintPreviewDialog dialog(pSelf->m_pPrinter.get(), pSelf.data());
-                    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&document](QPrinter* pPrinter) {
-                        QPainter painter(pPrinter);
-                        // The painter starts at the printable area; the PDF pages carry the margins.
-                        const QPageLayout layout = pPrinter->pageLayout();
-                        const QRect rcPage = layout.fullRectPixels(pPrinter->resolution());
-                        const QPoint ptOrigin = -layout.paintRectPixels(pPrinter->resolution()).topLeft();
-                        const qreal dScale = qMin<qreal>(1.0, 150.0 / pPrinter->resolution());
-                        for (int i = 0; i < document.pageCount(); ++i) {
-                            if (i > 0) {
-                                pPrinter->newPage();
-                            }
-                            const QSize imageSize = (QSizeF(rcPage.size()) * dScale).toSize();
-                            painter.drawImage(QRect(ptOrigin, rcPage.size()), document.render(i, imageSize));
-                        }
-                    });
-                    dialog.exec();
-                },
-                Qt::QueuedConnection);
-        },
-        m_pPrinter->pageLayout());
+            painter.drawImage(QRect(ptOrigin, rcPage.size()), document.render(i, imageSize));
+        }
+    });
+    dialog.exec();
 }
 
 void CTrawlixView::PrintSetup()
 {
-    if (m_pPrintingBrowser) {
+    if (m_pPagePrinter->IsBusy()) {
         return;
     }
     QPageSetupDialog dialog(m_pPrinter.get(), this);

@@ -14,6 +14,7 @@
 class CBrowserProfile;
 class CBrowserTabCtrl;
 class CMyWB;
+class CPagePrinter;
 class IBrowserHost;
 class QPrinter;
 
@@ -48,6 +49,8 @@ public:
     bool UpdateCommand(int nId, bool& bEnabled, bool& bChecked) const;
 
     CBrowserTabCtrl* TabCtrl() const { return m_pTabCtrl; }
+    CPagePrinter* PagePrinter() const { return m_pPagePrinter; }
+    QPrinter* Printer() const { return m_pPrinter.get(); }
     CBrowserProfile* Profile() const { return m_pProfile; }
     // Index of the text-size command that carries the check mark: 0 (largest) .. 4 (smallest).
     int TextSizeLevel() const { return m_nTextSizeLevel; }
@@ -64,6 +67,7 @@ private:
     QString TakePending();
     void Print();
     void PrintPreview();
+    void ShowPreview(const QByteArray& pdf);
     void PrintSetup();
 
     // "NeroBrw": open the pending address in a new tab.
@@ -82,7 +86,6 @@ private:
     CBrowserTabCtrl* m_pTabCtrl;
     int m_nTextSizeLevel;
     std::unique_ptr<QPrinter> m_pPrinter;
-    // The browser whose page is being printed; null when no print job runs.
-    QPointer<CMyWB> m_pPrintingBrowser;
+    CPagePrinter* m_pPagePrinter;
     std::thread m_thread;
 };
