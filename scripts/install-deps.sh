@@ -17,6 +17,7 @@ if [ "${1:-}" = "--test" ]; then
     packages+=(clang libclang-rt-14-dev)
     # EPUB books are checked with epubcheck, which runs on Java.
     packages+=(epubcheck default-jre-headless)
+    packages+=(desktop-file-utils appstream)
 fi
 
 missing=()

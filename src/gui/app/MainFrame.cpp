@@ -27,6 +27,8 @@
 #include "app/Text.h"
 #include "browser/BrowserCommands.h"
 #include "browser/TrawlixView.h"
+#include "chm/ChmCommand.h"
+#include "chm/ChmReader.h"
 #include "download/DownloadLog.h"
 #include "download/DownloadWorker.h"
 #include "download/PageScanner.h"
@@ -87,6 +89,9 @@ const CommandText kCommandTexts[] = {
     {cmd::ID_IMPORT_FAVORITES, "导入收藏夹...", nullptr},
     {cmd::ID_EXPORT_FAVORITES, "导出收藏夹...", nullptr},
     {cmd::ID_VIEW_STATUS_BAR, "状态栏(&S)", nullptr},
+    {cmd::ID_MAKE_CHM_TREE, "生成CHM文档", nullptr},
+    {cmd::ID_MAKE_CHM, "生成CHM文件", "生成CHM文件\n生成CHM文件"},
+    {cmd::ID_HELP_TOPICS, "帮助主题", nullptr},
 };
 
 // The browser view's commands that the frame puts on its menus and toolbar.
@@ -234,6 +239,8 @@ void CMainFrame::createActions()
     Action(browsercmd::ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     Action(cmd::ID_NEW_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     Action(browsercmd::ID_NEW_BLANK_PAGE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    Action(cmd::ID_HELP_TOPICS)->setShortcut(QKeySequence(Qt::Key_F1));
+    Action(cmd::ID_HELP_TOPICS)->setShortcutContext(Qt::ApplicationShortcut);
 
     // F6 and Shift+F6 move the keyboard focus between the panes.
     const auto addPaneShortcut = [this](const QKeySequence& key, bool bForward) {
@@ -306,6 +313,7 @@ void CMainFrame::createMenus()
                   browsercmd::ID_NEW_BLANK_PAGE, 0, cmd::ID_BROWSE_PREV_PAGE, cmd::ID_BROWSE_NEXT_PAGE, 0,
                   cmd::ID_INSERT_BOOKMARK, cmd::ID_REMOVE_BOOKMARK, 0, cmd::ID_RECORD_START_URL, cmd::ID_RECORD_END_URL,
                   0, cmd::ID_STOP_DOWNLOAD});
+    add(operate, {0, cmd::ID_MAKE_CHM});
 
     QMenu* view = bar->addMenu(QStringLiteral("查看(&V)"));
     view->setObjectName(QStringLiteral("viewMenu"));
@@ -330,7 +338,7 @@ void CMainFrame::createMenus()
     // The help topics join this menu with the help file.
     QMenu* help = bar->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("helpMenu"));
-    add(help, {cmd::ID_APP_ABOUT});
+    add(help, {cmd::ID_HELP_TOPICS, 0, cmd::ID_APP_ABOUT});
 
     for (QMenu* menu : bar->findChildren<QMenu*>()) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
@@ -368,6 +376,7 @@ void CMainFrame::createToolBars()
             m_wndToolBar->addAction(Action(nId));
         }
     }
+    m_wndToolBar->insertAction(Action(cmd::ID_VIEW_PROJECT_WINDOW), Action(cmd::ID_MAKE_CHM));
     m_wndToolBar->SetImageLists(24, commandIcon);
     // The new-project button drops down the three ways of starting something new.
     auto* newMenu = new QMenu(this);
@@ -519,6 +528,9 @@ bool CMainFrame::updateCommand(int nId, bool& bEnabled, bool& bChecked) const
         return true;
     case cmd::ID_VIEW_STATUS_BAR:
         bChecked = m_wndStatusBar->isVisible();
+        return true;
+    case cmd::ID_MAKE_CHM:
+        bEnabled = m_wndProjectBar->IsProjectOrPageSelected();
         return true;
     default:
         return m_pView->UpdateCommand(nId, bEnabled, bChecked) || m_actions.contains(nId);
@@ -726,6 +738,13 @@ void CMainFrame::OnCommand(int nId)
     case cmd::ID_EXPORT_FAVORITES:
         m_pFavorites->ExportFavorites();
         break;
+    case cmd::ID_MAKE_CHM:
+    case cmd::ID_MAKE_CHM_TREE:
+        CChmCommand(this, m_wndProjectBar, m_prompts, [this](const QString& strBook) { OpenBook(strBook); }).Run();
+        break;
+    case cmd::ID_HELP_TOPICS:
+        OpenBook(CChmReader::HelpFilePath());
+        break;
     case cmd::ID_APP_EXIT:
         close();
         break;
@@ -755,7 +774,8 @@ void CMainFrame::onOpenProject()
 {
     m_prompts.SetStartFolder(projectFolder());
     const QString strPath =
-        m_prompts.openFileName(this, QStringLiteral("打开工程"), projectFileFilter(), QStringLiteral("wbr"));
+        m_prompts.openFileName(this, QStringLiteral("打开工程"),
+                               projectFileFilter() + QStringLiteral(";;CHM Files (*.chm)"), QStringLiteral("wbr"));
     if (!strPath.isEmpty()) {
         OpenProjectFile(strPath);
     }
@@ -929,6 +949,9 @@ bool CMainFrame::OpenProjectFile(const QString& strGivenPath)
     if (strPath.isEmpty()) {
         return false;
     }
+    if (CChmReader::IsBookFile(strPath)) {
+        return OpenBook(strPath);
+    }
 
     CProjectStore store;
     store.SetPath(fromQ(strPath));
@@ -1051,6 +1074,17 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     }
     shutdownJobs();
     event->accept();
+}
+
+bool CMainFrame::OpenBook(const QString& strPath)
+{
+    QString strWhy;
+    if (!CChmReader::Open(m_pView, strPath, &strWhy)) {
+        m_prompts.messageBox(this, QMessageBox::Warning, QStringLiteral("警告"),
+                             QStringLiteral("无法打开CHM文件 \"%1\"。\n%2").arg(strPath, strWhy), QMessageBox::Ok);
+        return false;
+    }
+    return true;
 }
 
 // ---- download jobs ------------------------------------------------------------------------------

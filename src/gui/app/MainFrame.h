@@ -79,6 +79,8 @@ public:
     bool OpenProjectFile(const QString& strPath);
     bool SaveProject();
     bool SaveProjectAs();
+    // Opens a compiled help file in a new tab of the browser; says why when it cannot.
+    bool OpenBook(const QString& strPath);
 
     // Runs a command by id, as its menu item, button or shortcut does.
     void OnCommand(int nId);

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 #include "app/TrawlixApp.h"
+#include "chm/ChmSchemeHandler.h"
 
 int main(int argc, char** argv)
 {
@@ -11,6 +12,7 @@ int main(int argc, char** argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    CChmSchemeHandler::RegisterScheme();
     CTrawlixApp app(argc, argv);
     if (!app.InitInstance()) {
         return app.ExitCode();

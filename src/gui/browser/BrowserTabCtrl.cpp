@@ -60,7 +60,7 @@ CMyWB* CBrowserTabCtrl::AddTab()
     CMyWB* pNew = pBrowser.get();
     pNew->setGeometry(BrowserArea());
     const int nKey = m_nNextKey++;
-    m_nodes.push_back(BrowserNode{std::move(pBrowser), nKey});
+    m_nodes.push_back(BrowserNode{std::move(pBrowser), nKey, nullptr});
     m_nCurrentKey = nKey;
     ShowOnlyCurrent();
 
@@ -71,6 +71,51 @@ CMyWB* CBrowserTabCtrl::AddTab()
     m_bUpdating = false;
     pNew->SetTabIndex(nIndex);
     return pNew;
+}
+
+void CBrowserTabCtrl::SetSidePanel(CMyWB* pBrowser, QWidget* pPanel)
+{
+    for (BrowserNode& node : m_nodes) {
+        if (node.pBrowser.get() == pBrowser) {
+            pPanel->setParent(this);
+            node.pSidePanel.reset(pPanel);
+            PlaceBrowser(pBrowser);
+            SetBrowserVisible(pBrowser, !pBrowser->isHidden());
+            return;
+        }
+    }
+}
+
+QWidget* CBrowserTabCtrl::SidePanelOf(const CMyWB* pBrowser) const
+{
+    for (const BrowserNode& node : m_nodes) {
+        if (node.pBrowser.get() == pBrowser) {
+            return node.pSidePanel.get();
+        }
+    }
+    return nullptr;
+}
+
+void CBrowserTabCtrl::PlaceBrowser(CMyWB* pBrowser)
+{
+    const QRect rcArea = BrowserArea();
+    QWidget* pPanel = SidePanelOf(pBrowser);
+    if (!pPanel) {
+        pBrowser->setGeometry(rcArea);
+        return;
+    }
+    const int nPanelWidth = std::clamp(rcArea.width() / 4, 160, 320);
+    pPanel->setGeometry(rcArea.x(), rcArea.y(), nPanelWidth, rcArea.height());
+    pBrowser->setGeometry(rcArea.x() + nPanelWidth, rcArea.y(), std::max(0, rcArea.width() - nPanelWidth),
+                          rcArea.height());
+}
+
+void CBrowserTabCtrl::SetBrowserVisible(CMyWB* pBrowser, bool bVisible)
+{
+    pBrowser->setVisible(bVisible);
+    if (QWidget* pPanel = SidePanelOf(pBrowser)) {
+        pPanel->setVisible(bVisible);
+    }
 }
 
 void CBrowserTabCtrl::ExecuteBrowserCommand(int nCommand)
@@ -317,9 +362,8 @@ void CBrowserTabCtrl::resizeEvent(QResizeEvent* pEvent)
 {
     QWidget::resizeEvent(pEvent);
     m_pTabRow->setGeometry(0, 0, width(), m_pTabRow->RowHeight());
-    const QRect rcArea = BrowserArea();
     for (const BrowserNode& node : m_nodes) {
-        node.pBrowser->setGeometry(rcArea);
+        PlaceBrowser(node.pBrowser.get());
     }
 }
 
@@ -327,7 +371,7 @@ void CBrowserTabCtrl::ShowOnlyCurrent()
 {
     CMyWB* pCurrent = CurrentBrowser();
     if (pCurrent) {
-        pCurrent->setVisible(true);
+        SetBrowserVisible(pCurrent, true);
         pCurrent->NotifyAddress(0);
         pCurrent->PushProgress();
     }
@@ -346,7 +390,7 @@ void CBrowserTabCtrl::HideBrowser(CMyWB* pBrowser, CMyWB* pShown)
     if (pShown && pFocus && (pFocus == pBrowser || pBrowser->isAncestorOf(pFocus))) {
         pShown->setFocus(Qt::OtherFocusReason);
     }
-    pBrowser->setVisible(false);
+    SetBrowserVisible(pBrowser, false);
 }
 
 void CBrowserTabCtrl::RenumberTabs()
@@ -367,7 +411,7 @@ void CBrowserTabCtrl::onCurrentChanged(int nIndex)
     m_nCurrentKey = KeyAt(nIndex);
     CMyWB* pNew = CurrentBrowser();
     if (pNew) {
-        pNew->setVisible(true);
+        SetBrowserVisible(pNew, true);
     }
     if (pOld && pOld != pNew) {
         HideBrowser(pOld, pNew);

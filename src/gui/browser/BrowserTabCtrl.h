@@ -17,6 +17,8 @@ struct BrowserNode
 {
     std::unique_ptr<CMyWB> pBrowser;
     int nKey = 0;
+    // Shown at the left of the browser in its tab (a book's contents); goes before the browser.
+    std::unique_ptr<QWidget> pSidePanel;
 };
 
 // The tab strip of the browser view: a row of tabs over the area where the browser of the selected
@@ -35,6 +37,9 @@ public:
 
     // Appends a tab with a new browser; the tab becomes selected and its browser the visible one.
     CMyWB* AddTab();
+    // Puts pPanel at the left of pBrowser's page, in its tab, for the tab's life (the strip owns it).
+    void SetSidePanel(CMyWB* pBrowser, QWidget* pPanel);
+    QWidget* SidePanelOf(const CMyWB* pBrowser) const;
     // Runs a browsercmd::BrowserCommand on the current browser with the navigation address; nothing
     // when there is no tab.
     void ExecuteBrowserCommand(int nCommand);
@@ -79,6 +84,9 @@ protected:
 
 private:
     void ShowOnlyCurrent();
+    // Places and shows or hides a browser together with its side panel.
+    void PlaceBrowser(CMyWB* pBrowser);
+    void SetBrowserVisible(CMyWB* pBrowser, bool bVisible);
     void HideBrowser(CMyWB* pBrowser, CMyWB* pShown);
     void RenumberTabs();
     int RemoveBrowser(int nKey, int nIndex);

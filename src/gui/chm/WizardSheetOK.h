@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QWizard>
+
+#include "app/UserPrompts.h"
+#include "chm/WizardCHM2.h"
+
+class CWizardCHM1;
+class CWizardCHMOK;
+
+// The CHM wizard "New CHM Wizard": the book's file name, its output folder, and a last page whose
+// Finish starts the build.
+class CWizardSheetOK final : public QWizard
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CWizardSheetOK)
+
+public:
+    enum PageId
+    {
+        PAGE_NAME,
+        PAGE_FOLDER,
+        PAGE_FINISH
+    };
+
+    // chooseFolder: the folder picker of the Browse button (the real one when empty).
+    CWizardSheetOK(CUserPrompts& prompts, QWidget* pParent = nullptr, CWizardCHM2::FolderFn chooseFolder = {});
+    ~CWizardSheetOK() override;
+
+    CWizardCHM1* Page1() const { return m_pPage1; }
+    CWizardCHM2* Page2() const { return m_pPage2; }
+    CWizardCHMOK* PageOK() const { return m_pPageOK; }
+
+    // The caption of the wizard pages' refusals.
+    static QString RefusalCaption();
+
+private:
+    CWizardCHM1* m_pPage1;
+    CWizardCHM2* m_pPage2;
+    CWizardCHMOK* m_pPageOK;
+};
