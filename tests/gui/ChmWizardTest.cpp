@@ -2,7 +2,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTreeWidgetItem>
 
@@ -134,6 +133,7 @@ QTreeWidgetItem* ChmWizardTest::addProject(const QString& strName, int nPages)
 
 void ChmWizardTest::presetsAndTexts()
 {
+    qputenv("XDG_DOCUMENTS_DIR", m_pTemp->path().c_str());
     CWizardSheetOK sheet(m_prompts, m_pFrame.get());
     sheet.Page1()->m_strName = QStringLiteral("我的工程");
     sheet.show();
@@ -145,7 +145,7 @@ void ChmWizardTest::presetsAndTexts()
     sheet.next();
     QCOMPARE(sheet.currentId(), int(CWizardSheetOK::PAGE_FOLDER));
     QCOMPARE(sheet.Page2()->title(), QStringLiteral("设置CHM文件存放位置"));
-    QCOMPARE(sheet.Page2()->FolderEdit()->text(), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    QCOMPARE(sheet.Page2()->FolderEdit()->text(), toQ(m_pTemp->path()));
     QCOMPARE(sheet.Page2()->BrowseButton()->text(), QStringLiteral("Browse"));
     sheet.Page2()->FolderEdit()->setText(QStringLiteral("  ") + toQ(m_pTemp->path()) + QStringLiteral("  "));
     sheet.next();
@@ -154,6 +154,13 @@ void ChmWizardTest::presetsAndTexts()
     // Surrounding blanks go.
     QCOMPARE(sheet.Page2()->m_strSaveFolder, toQ(m_pTemp->path()));
     QVERIFY(m_messages.isEmpty());
+
+    // A documents folder that was never made is no place to offer.
+    qputenv("XDG_DOCUMENTS_DIR", m_pTemp->file("missing").c_str());
+    sheet.restart();
+    sheet.next();
+    QCOMPARE(sheet.Page2()->FolderEdit()->text(), QDir::homePath());
+    qunsetenv("XDG_DOCUMENTS_DIR");
 }
 
 void ChmWizardTest::refusesAnEmptyName()

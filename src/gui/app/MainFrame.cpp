@@ -240,7 +240,6 @@ void CMainFrame::createActions()
     Action(cmd::ID_NEW_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     Action(browsercmd::ID_NEW_BLANK_PAGE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     Action(cmd::ID_HELP_TOPICS)->setShortcut(QKeySequence(Qt::Key_F1));
-    Action(cmd::ID_HELP_TOPICS)->setShortcutContext(Qt::ApplicationShortcut);
 
     // F6 and Shift+F6 move the keyboard focus between the panes.
     const auto addPaneShortcut = [this](const QKeySequence& key, bool bForward) {

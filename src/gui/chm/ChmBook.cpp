@@ -96,10 +96,10 @@ bool CChmBook::Open(const QString& strPath, QString* pWhy)
         chm_enumerate(
             m_pFile, CHM_ENUMERATE_NORMAL | CHM_ENUMERATE_FILES,
             [](chmFile*, chmUnitInfo* ui, void* context) -> int {
-                const QString strPath = QString::fromUtf8(ui->path);
-                if (strPath.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
-                    strPath.endsWith(QLatin1String(".html"), Qt::CaseInsensitive)) {
-                    *static_cast<QString*>(context) = strPath;
+                const QString strObject = QString::fromUtf8(ui->path);
+                if (strObject.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+                    strObject.endsWith(QLatin1String(".html"), Qt::CaseInsensitive)) {
+                    *static_cast<QString*>(context) = strObject;
                     return CHM_ENUMERATOR_SUCCESS;
                 }
                 return CHM_ENUMERATOR_CONTINUE;

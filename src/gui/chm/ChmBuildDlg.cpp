@@ -113,6 +113,10 @@ QString CChmBuildDlg::ResultText(const ChmBuildResult& result, const QString& st
     if (result.Succeeded()) {
         return QStringLiteral("CHM文件已生成: %1\r\n").arg(strChmFile);
     }
+    if (result.m_nRefusedPage >= 0) {
+        return QStringLiteral("没有生成CHM文件: 工程中的第 %1 个网页不是保存的网页文件。\r\n")
+            .arg(result.m_nRefusedPage + 1);
+    }
     if (!result.m_bCompilerStarted) {
         return QStringLiteral("没有生成CHM文件: 无法启动编译程序 %1。\r\n").arg(QString::fromUtf8(kChmCompiler));
     }

@@ -1,14 +1,16 @@
 #include "chm/WizardCHM2.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
+#include "app/Text.h"
 #include "chm/WizardSheetOK.h"
+#include "platform/Files.h"
 
 CWizardCHM2::CWizardCHM2(CUserPrompts& prompts, FolderFn chooseFolder, QWidget* pParent)
     : QWizardPage(pParent)
@@ -39,8 +41,12 @@ CWizardCHM2::~CWizardCHM2() = default;
 
 void CWizardCHM2::initializePage()
 {
-    // Each run starts from the documents folder.
-    m_strSaveFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // Each run starts from the documents folder; a new account may not have one yet, and a folder that
+    // does not exist would only be refused.
+    m_strSaveFolder = toQ(files::DocumentsFolder());
+    if (!QFileInfo(m_strSaveFolder).isDir()) {
+        m_strSaveFolder = QDir::homePath();
+    }
     m_pFolder->setText(m_strSaveFolder);
 }
 
