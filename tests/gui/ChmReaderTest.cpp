@@ -77,7 +77,7 @@ QVariant RunScript(QWebEnginePage* page, const QString& strScript)
         result = value;
         bDone = true;
     });
-    QTest::qWaitFor([&] { return bDone; }, 10000);
+    static_cast<void>(QTest::qWaitFor([&] { return bDone; }, 10000));
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidgetItem>
+#include <QUrl>
 
 #include "TempFolder.h"
 #include "app/CommandIds.h"
@@ -214,21 +215,32 @@ void ChmWizardTest::refusesAMissingFolder()
 
 void ChmWizardTest::browsePutsTheChosenFolder()
 {
-    QString strAnswer = QStringLiteral("/chosen/folder");
+    QUrl answer = QUrl::fromLocalFile(toQ(m_pTemp->path()));
     QString strTitle;
-    CWizardSheetOK sheet(m_prompts, m_pFrame.get(), [&](QWidget*, const QString& title) {
+    m_prompts.chooseFolder = [&](QWidget*, const QString& title) {
         strTitle = title;
-        return strAnswer;
-    });
+        return answer;
+    };
+    CWizardSheetOK sheet(m_prompts, m_pFrame.get());
+    sheet.Page1()->m_strName = QStringLiteral("book");
     sheet.show();
     sheet.next();
     QTest::mouseClick(sheet.Page2()->BrowseButton(), Qt::LeftButton);
     QCOMPARE(strTitle, QStringLiteral("选择存放目录:"));
-    QCOMPARE(sheet.Page2()->FolderEdit()->text(), QStringLiteral("/chosen/folder"));
-    // A cancelled choice leaves the text.
-    strAnswer.clear();
+    QCOMPARE(sheet.Page2()->FolderEdit()->text(), toQ(m_pTemp->path()));
+    // Going back to the name and on again keeps the choice.
+    sheet.back();
+    sheet.next();
+    QCOMPARE(sheet.currentId(), int(CWizardSheetOK::PAGE_FOLDER));
+    QCOMPARE(sheet.Page2()->FolderEdit()->text(), toQ(m_pTemp->path()));
+    // A cancelled choice leaves the text; a place that is no local folder is refused.
+    answer.clear();
     QTest::mouseClick(sheet.Page2()->BrowseButton(), Qt::LeftButton);
-    QCOMPARE(sheet.Page2()->FolderEdit()->text(), QStringLiteral("/chosen/folder"));
+    answer = QUrl(QStringLiteral("sftp://host/folder"));
+    QTest::mouseClick(sheet.Page2()->BrowseButton(), Qt::LeftButton);
+    QCOMPARE(sheet.Page2()->FolderEdit()->text(), toQ(m_pTemp->path()));
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages.at(0).strText, QStringLiteral("Failed to get directory"));
 }
 
 void ChmWizardTest::bookNameTakesNoSecondExtension_data()

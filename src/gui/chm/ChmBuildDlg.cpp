@@ -1,15 +1,13 @@
 #include "chm/ChmBuildDlg.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
-#include <QPropertyAnimation>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "app/Text.h"
+#include "wizards/DialogAnimation.h"
 
 CChmBuildDlg::CChmBuildDlg(CUserPrompts& prompts, std::function<void(const QString&)> showBook, QWidget* pParent)
     : QDialog(pParent)
@@ -17,6 +15,7 @@ CChmBuildDlg::CChmBuildDlg(CUserPrompts& prompts, std::function<void(const QStri
     , m_showBook(std::move(showBook))
     , m_pOutput(new QPlainTextEdit(this))
     , m_pShow(new QPushButton(QStringLiteral("显示CHM文件"), this))
+    , m_pAnimation(new CDialogAnimation(this))
 {
     setObjectName(QStringLiteral("chmBuildDlg"));
     setWindowTitle(QStringLiteral("生成CHM文件"));
@@ -57,19 +56,7 @@ void CChmBuildDlg::showEvent(QShowEvent* pEvent)
         return;
     }
     m_bOpened = true;
-    // Centred on the parent (or the screen), the dialog grows from its centre to its full size.
-    const QRect rcOver = parentWidget() ? parentWidget()->window()->frameGeometry()
-                                        : (screen() ? screen()->availableGeometry() : QRect());
-    QRect rcFinal = geometry();
-    if (rcOver.isValid()) {
-        rcFinal.moveCenter(rcOver.center());
-    }
-    auto* pGrow = new QPropertyAnimation(this, "geometry", this);
-    pGrow->setDuration(kAnimationMs);
-    pGrow->setStartValue(QRect(rcFinal.center(), QSize(1, 1)));
-    pGrow->setEndValue(rcFinal);
-    pGrow->setEasingCurve(QEasingCurve::OutCubic);
-    pGrow->start(QAbstractAnimation::DeleteWhenStopped);
+    m_pAnimation->Open();
     m_startTimer.start();
 }
 
@@ -166,7 +153,7 @@ void CChmBuildDlg::onShow()
 
 void CChmBuildDlg::reject()
 {
-    if (m_bClosing) {
+    if (m_pAnimation->IsClosing()) {
         return;
     }
     if (m_bBuilding) {
@@ -189,18 +176,11 @@ void CChmBuildDlg::reject()
 
 void CChmBuildDlg::closeAnimated(int nResult)
 {
-    if (m_bClosing) {
+    // Closed before the build began: there is nothing to wait for.
+    m_startTimer.stop();
+    if (!isVisible()) {
+        QDialog::done(nResult);
         return;
     }
-    m_bClosing = true;
-    if (m_startTimer.isActive()) {
-        // Closed before the build began: there is nothing to wait for.
-        m_startTimer.stop();
-    }
-    auto* pFade = new QPropertyAnimation(this, "windowOpacity", this);
-    pFade->setDuration(kAnimationMs);
-    pFade->setStartValue(1.0);
-    pFade->setEndValue(0.0);
-    connect(pFade, &QPropertyAnimation::finished, this, [this, nResult] { QDialog::done(nResult); });
-    pFade->start(QAbstractAnimation::DeleteWhenStopped);
+    m_pAnimation->Close([this, nResult] { QDialog::done(nResult); });
 }

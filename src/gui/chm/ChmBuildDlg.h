@@ -12,6 +12,7 @@
 #include "chm/ChmBuildParams.h"
 #include "chm/ChmBuildWorker.h"
 
+class CDialogAnimation;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -30,8 +31,6 @@ class CChmBuildDlg final : public QDialog
 public:
     static constexpr int kOutputId = 1001;
     static constexpr int kShowId = 1008;
-    // Length of the opening and closing animations.
-    static constexpr int kAnimationMs = 500;
     // The build starts this long after the dialog opened.
     static constexpr int kStartDelayMs = 500;
 
@@ -74,6 +73,7 @@ private:
     std::function<void(const QString&)> m_showBook;
     QPlainTextEdit* m_pOutput;
     QPushButton* m_pShow;
+    CDialogAnimation* m_pAnimation;
     QTimer m_startTimer;
     std::thread m_thread;
     // The compiler's output comes in chunks that may end inside a character.
@@ -83,6 +83,5 @@ private:
     bool m_bBuilding = false;
     bool m_bEnded = false;
     bool m_bCloseWhenEnded = false;
-    bool m_bClosing = false;
     bool m_bOpened = false;
 };

@@ -8,6 +8,7 @@
 #include "chm/ChmBuildDlg.h"
 #include "chm/ChmWriter.h"
 #include "chm/WizardCHM1.h"
+#include "chm/WizardCHM2.h"
 #include "chm/WizardSheetOK.h"
 #include "project/ProjectBar.h"
 #include "project/ProjectRecords.h"
@@ -15,13 +16,11 @@
 CChmCommand::CChmCommand(QWidget* pFrame,
                          CProjectBar* pProjectBar,
                          CUserPrompts& prompts,
-                         std::function<void(const QString&)> showBook,
-                         CWizardCHM2::FolderFn chooseFolder)
+                         std::function<void(const QString&)> showBook)
     : m_pFrame(pFrame)
     , m_pProjectBar(pProjectBar)
     , m_prompts(prompts)
     , m_showBook(std::move(showBook))
-    , m_chooseFolder(std::move(chooseFolder))
 {}
 
 bool CChmCommand::GetProjectInfo(QStringList& titles, QStringList& pageFiles) const
@@ -50,7 +49,7 @@ void CChmCommand::Run()
     }
     const QString strBookName = m_pProjectBar->GetItemText(pProject);
 
-    CWizardSheetOK sheet(m_prompts, m_pFrame, m_chooseFolder);
+    CWizardSheetOK sheet(m_prompts, m_pFrame);
     sheet.Page1()->m_strName = strBookName;
     if (m_prompts.execDialog(sheet) != QDialog::Accepted) {
         return;

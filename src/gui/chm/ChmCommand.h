@@ -6,7 +6,6 @@
 #include <QStringList>
 
 #include "app/UserPrompts.h"
-#include "chm/WizardCHM2.h"
 
 class CProjectBar;
 class QWidget;
@@ -17,12 +16,11 @@ class QWidget;
 class CChmCommand final
 {
 public:
-    // showBook opens a built book; chooseFolder is the wizard's folder picker (the real one when empty).
+    // showBook opens a built book.
     CChmCommand(QWidget* pFrame,
                 CProjectBar* pProjectBar,
                 CUserPrompts& prompts,
-                std::function<void(const QString&)> showBook,
-                CWizardCHM2::FolderFn chooseFolder = {});
+                std::function<void(const QString&)> showBook);
 
     void Run();
 
@@ -34,5 +32,4 @@ private:
     CProjectBar* m_pProjectBar;
     CUserPrompts& m_prompts;
     std::function<void(const QString&)> m_showBook;
-    CWizardCHM2::FolderFn m_chooseFolder;
 };

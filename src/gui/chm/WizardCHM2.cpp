@@ -11,11 +11,11 @@
 #include "app/Text.h"
 #include "chm/WizardSheetOK.h"
 #include "platform/Files.h"
+#include "wizards/BrowseForFolder.h"
 
-CWizardCHM2::CWizardCHM2(CUserPrompts& prompts, FolderFn chooseFolder, QWidget* pParent)
+CWizardCHM2::CWizardCHM2(CUserPrompts& prompts, QWidget* pParent)
     : QWizardPage(pParent)
     , m_prompts(prompts)
-    , m_chooseFolder(std::move(chooseFolder))
     , m_pFolder(new QLineEdit(this))
     , m_pBrowse(new QPushButton(QStringLiteral("Browse"), this))
 {
@@ -52,7 +52,8 @@ void CWizardCHM2::initializePage()
 
 void CWizardCHM2::onBrowse()
 {
-    const QString strFolder = m_chooseFolder ? m_chooseFolder(this, QStringLiteral("选择存放目录:")) : QString();
+    const QString strFolder =
+        BrowseForFolder(m_prompts, this, QStringLiteral("选择存放目录:"), kBrowseOnlyFileSystemFolders);
     if (!strFolder.isEmpty()) {
         m_pFolder->setText(strFolder);
     }

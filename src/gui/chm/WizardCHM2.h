@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include <QString>
 #include <QWizardPage>
 
@@ -19,10 +17,8 @@ class CWizardCHM2 final : public QWizardPage
 public:
     static constexpr int kFolderId = 1006;
     static constexpr int kBrowseId = 1008;
-    // Asks for a folder: owner, title; an empty answer means cancelled.
-    using FolderFn = std::function<QString(QWidget* pOwner, const QString& strTitle)>;
 
-    CWizardCHM2(CUserPrompts& prompts, FolderFn chooseFolder, QWidget* pParent = nullptr);
+    explicit CWizardCHM2(CUserPrompts& prompts, QWidget* pParent = nullptr);
     ~CWizardCHM2() override;
 
     // The output folder, trimmed once the page is left with Next.
@@ -37,7 +33,6 @@ private:
     void onBrowse();
 
     CUserPrompts& m_prompts;
-    FolderFn m_chooseFolder;
     QLineEdit* m_pFolder;
     QPushButton* m_pBrowse;
 };

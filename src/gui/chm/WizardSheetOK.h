@@ -4,9 +4,8 @@
 #include <QWizard>
 
 #include "app/UserPrompts.h"
-#include "chm/WizardCHM2.h"
-
 class CWizardCHM1;
+class CWizardCHM2;
 class CWizardCHMOK;
 
 // The CHM wizard "New CHM Wizard": the book's file name, its output folder, and a last page whose
@@ -24,8 +23,7 @@ public:
         PAGE_FINISH
     };
 
-    // chooseFolder: the folder picker of the Browse button (the real one when empty).
-    CWizardSheetOK(CUserPrompts& prompts, QWidget* pParent = nullptr, CWizardCHM2::FolderFn chooseFolder = {});
+    explicit CWizardSheetOK(CUserPrompts& prompts, QWidget* pParent = nullptr);
     ~CWizardSheetOK() override;
 
     CWizardCHM1* Page1() const { return m_pPage1; }
