@@ -22,6 +22,7 @@ void SaveFrameLayout(const QMainWindow& frame, const QString& strProfile)
     settings.beginGroup(groupOf(strProfile));
     settings.setValue(QStringLiteral("State"), frame.saveState(kLayoutVersion));
     settings.setValue(QStringLiteral("Geometry"), frame.saveGeometry());
+    settings.setValue(QStringLiteral("Maximized"), frame.isMaximized());
     settings.endGroup();
 }
 
@@ -31,9 +32,12 @@ bool RestoreFrameLayout(QMainWindow& frame, const QString& strProfile)
     settings.beginGroup(groupOf(strProfile));
     const QByteArray state = settings.value(QStringLiteral("State")).toByteArray();
     const QByteArray geometry = settings.value(QStringLiteral("Geometry")).toByteArray();
+    // A maximised window is given the screen again by the caller: its saved place counts a title bar
+    // that a desktop without a window manager does not have, and would push it down the screen.
+    const bool bMaximized = settings.value(QStringLiteral("Maximized"), true).toBool();
     settings.endGroup();
     if (!state.isEmpty()) {
         frame.restoreState(state, kLayoutVersion);
     }
-    return !geometry.isEmpty() && frame.restoreGeometry(geometry);
+    return !bMaximized && !geometry.isEmpty() && frame.restoreGeometry(geometry);
 }
