@@ -108,17 +108,17 @@ protected:
                      gbPage(head +
                             "<title>目录</title></head><body><a href=\"news.htm\">1</a> <a href=\"chart.htm\">2</a> "
                             "<a href=\"plain.htm\">3</a> <a href=\"old.htm\">4</a></body></html>"));
-        server.Route(
-            "/news.htm",
-            gbPage(head + "<title>新闻 &amp; 评论</title><style>p { color: #333 }</style>"
-                          "<script>var x = 1;</script></head>"
-                          "<body bgcolor=\"#ffffff\"><h1 align=center>今日新闻</h1>"
-                          "<p onclick=\"go()\" style=\"margin: 1em\">第一段<img src=\"dot.gif\" border=0 width=\"50%\">"
-                          "<img src=\"red.png\" alt=\"红\"></p>"
-                          "<p><a href=\"chart.htm#fig\">图表</a> <a href=\"old.htm#gone\">旧闻</a> "
-                          "<a href=\"/other.htm\">别处</a> <a href=\"javascript:void(0)\">脚本</a>"
-                          "<img src=\"http://127.0.0.1:1/remote.gif\"></p>"
-                          "<font color=red><div>整段红字</div></font><center>居中</center></body></html>"));
+        server.Route("/news.htm",
+                     gbPage(head + "<title>新闻 &amp; 评论</title><style>p { color: #333 }</style>"
+                                   "<script>var x = 1;</script></head>"
+                                   "<body bgcolor=\"#ffffff\"><h1 align=center>今日新闻</h1>"
+                                   "<header><header>头</header></header><p onclick=\"go()\" data-line=\"1\" "
+                                   "style=\"margin: 1em\">第一段<img src=\"dot.gif\" border=0 width=\"50%\">"
+                                   "<img src=\"red.png\" alt=\"红\"></p>"
+                                   "<p><a href=\"chart.htm#fig\">图表</a> <a href=\"old.htm#gone\">旧闻</a> "
+                                   "<a href=\"/other.htm\">别处</a> <a href=\"javascript:void(0)\">脚本</a>"
+                                   "<img src=\"http://127.0.0.1:1/remote.gif\"></p>"
+                                   "<font color=red><div>整段红字</div></font><center>居中</center></body></html>"));
         server.Route("/chart.htm",
                      gbPage(head +
                             "<title>图表</title></head><body>"

@@ -101,17 +101,18 @@ Rule ruleFor(GumboTag tag)
     case GUMBO_TAG_RT:
     case GUMBO_TAG_RP:
         return {Kind::Unwrap, nullptr};
-    case GUMBO_TAG_ADDRESS:
     case GUMBO_TAG_ARTICLE:
     case GUMBO_TAG_ASIDE:
     case GUMBO_TAG_BLOCKQUOTE:
     case GUMBO_TAG_DIV:
     case GUMBO_TAG_FIGURE:
-    case GUMBO_TAG_FOOTER:
-    case GUMBO_TAG_HEADER:
     case GUMBO_TAG_NAV:
     case GUMBO_TAG_SECTION:
         return {Kind::Block, nullptr};
+    // These forbid headings or each other inside them, which pages do not respect.
+    case GUMBO_TAG_ADDRESS:
+    case GUMBO_TAG_FOOTER:
+    case GUMBO_TAG_HEADER:
     case GUMBO_TAG_FIGCAPTION:
     case GUMBO_TAG_CENTER:
     case GUMBO_TAG_MARQUEE:

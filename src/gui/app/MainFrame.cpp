@@ -33,6 +33,7 @@
 #include "download/DownloadWorker.h"
 #include "download/PageScanner.h"
 #include "download/PageTitle.h"
+#include "epub/EpubCommand.h"
 #include "favorites/FavoritesFolder.h"
 #include "favorites/FavoritesMenu.h"
 #include "platform/CodePage.h"
@@ -92,6 +93,8 @@ const CommandText kCommandTexts[] = {
     {cmd::ID_MAKE_CHM_TREE, "生成CHM文档", nullptr},
     {cmd::ID_MAKE_CHM, "生成CHM文件", "生成CHM文件\n生成CHM文件"},
     {cmd::ID_HELP_TOPICS, "帮助主题", nullptr},
+    {cmd::ID_MAKE_EPUB_TREE, "生成EPUB文件", nullptr},
+    {cmd::ID_MAKE_EPUB, "生成EPUB文件", "生成EPUB电子书\n生成EPUB文件"},
 };
 
 // The browser view's commands that the frame puts on its menus and toolbar.
@@ -312,7 +315,7 @@ void CMainFrame::createMenus()
                   browsercmd::ID_NEW_BLANK_PAGE, 0, cmd::ID_BROWSE_PREV_PAGE, cmd::ID_BROWSE_NEXT_PAGE, 0,
                   cmd::ID_INSERT_BOOKMARK, cmd::ID_REMOVE_BOOKMARK, 0, cmd::ID_RECORD_START_URL, cmd::ID_RECORD_END_URL,
                   0, cmd::ID_STOP_DOWNLOAD});
-    add(operate, {0, cmd::ID_MAKE_CHM});
+    add(operate, {0, cmd::ID_MAKE_CHM, cmd::ID_MAKE_EPUB});
 
     QMenu* view = bar->addMenu(QStringLiteral("查看(&V)"));
     view->setObjectName(QStringLiteral("viewMenu"));
@@ -376,6 +379,7 @@ void CMainFrame::createToolBars()
         }
     }
     m_wndToolBar->insertAction(Action(cmd::ID_VIEW_PROJECT_WINDOW), Action(cmd::ID_MAKE_CHM));
+    m_wndToolBar->insertAction(Action(cmd::ID_VIEW_PROJECT_WINDOW), Action(cmd::ID_MAKE_EPUB));
     m_wndToolBar->SetImageLists(24, commandIcon);
     // The new-project button drops down the three ways of starting something new.
     auto* newMenu = new QMenu(this);
@@ -490,6 +494,9 @@ bool CMainFrame::updateCommand(int nId, bool& bEnabled, bool& bChecked) const
     bChecked = false;
     bool bBookmarked = false;
     switch (nId) {
+    case cmd::ID_MAKE_EPUB:
+        bEnabled = m_wndProjectBar->IsProjectOrPageSelected();
+        return true;
     case cmd::ID_SAVE_PROJECT:
         bEnabled = m_pDoc->IsModified();
         return true;
@@ -668,6 +675,10 @@ void CMainFrame::OnCommand(int nId)
         break;
     case cmd::ID_OPEN_PROJECT:
         onOpenProject();
+        break;
+    case cmd::ID_MAKE_EPUB:
+    case cmd::ID_MAKE_EPUB_TREE:
+        CEpubCommand(this, m_wndProjectBar, m_prompts).Run();
         break;
     case cmd::ID_SAVE_PROJECT:
         SaveProject();

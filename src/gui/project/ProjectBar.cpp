@@ -31,6 +31,7 @@ const MenuEntry kMenu[] = {
     {cmd::ID_REMOVE_BOOKMARK_TREE, "取消书签"},
     {0, nullptr},
     {cmd::ID_MAKE_CHM_TREE, "生成CHM文档"},
+    {cmd::ID_MAKE_EPUB_TREE, "生成EPUB文件"},
 };
 const MenuEntry kAddPagesMenu[] = {
     {cmd::ID_ADD_LOCAL_PAGES, "从本地..."},
@@ -424,6 +425,7 @@ QMenu* CProjectBar::CreateContextMenu(QWidget* parent) const
         case cmd::ID_ADD_FROM_INTERNET:
             return !bNoTarget;
         case cmd::ID_MAKE_CHM_TREE:
+        case cmd::ID_MAKE_EPUB_TREE:
             return !bNoTarget && bProjectHasPages;
         case cmd::ID_INSERT_BOOKMARK_TREE:
             return !bNoTarget && bPage && !bBookmarked;

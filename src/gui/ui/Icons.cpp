@@ -7,7 +7,7 @@
 namespace
 {
 constexpr std::array kCommandIds{32771, 32776, 32777, 32824, 32814, 32815, 32840, 32841, 32816,
-                                 32817, 32818, 32819, 32846, 32847, 32820, 32773, 32775};
+                                 32817, 32818, 32819, 32846, 32847, 32820, 32851, 32773, 32775};
 constexpr std::array<const char*, kTreeIconCount> kTreeNames{"tree-closed", "tree-open", "tree-page", "tree-root",
                                                              "tree-bookmark"};
 } // namespace

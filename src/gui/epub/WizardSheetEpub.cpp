@@ -1,0 +1,38 @@
+#include "epub/WizardSheetEpub.h"
+
+#include <QFileDialog>
+#include <QIcon>
+
+#include "epub/WizardEpub1.h"
+
+namespace
+{
+QString pickFolder(QWidget* pOwner, const QString& strTitle)
+{
+    return QFileDialog::getExistingDirectory(pOwner, strTitle, QString(), QFileDialog::ShowDirsOnly);
+}
+} // namespace
+
+CWizardSheetEpub::CWizardSheetEpub(CUserPrompts& prompts, QWidget* pParent, CWizardEpub2::FolderFn chooseFolder)
+    : QWizard(pParent)
+    , m_pPage1(new CWizardEpub1(prompts, this))
+    , m_pPage2(new CWizardEpub2(prompts, chooseFolder ? std::move(chooseFolder) : pickFolder, this))
+{
+    setObjectName(QStringLiteral("epubWizard"));
+    setWindowTitle(QStringLiteral("New EPUB Wizard"));
+    setWizardStyle(QWizard::ModernStyle);
+    setOption(QWizard::NoBackButtonOnStartPage, true);
+    setOption(QWizard::HaveHelpButton, false);
+    setPixmap(QWizard::LogoPixmap, QIcon(QStringLiteral(":/icons/cmd-32851.svg")).pixmap(48, 48));
+    setPage(PAGE_NAME, m_pPage1);
+    setPage(PAGE_FOLDER, m_pPage2);
+    setStartId(PAGE_NAME);
+    resize(560, 340);
+}
+
+CWizardSheetEpub::~CWizardSheetEpub() = default;
+
+QString CWizardSheetEpub::RefusalCaption()
+{
+    return QStringLiteral("New Project Wizard");
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QWizard>
+
+#include "app/UserPrompts.h"
+#include "epub/WizardEpub2.h"
+
+class CWizardEpub1;
+
+// The EPUB wizard "New EPUB Wizard": the book's name, then its folder, whose Finish starts the build.
+class CWizardSheetEpub final : public QWizard
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CWizardSheetEpub)
+
+public:
+    enum PageId
+    {
+        PAGE_NAME,
+        PAGE_FOLDER
+    };
+
+    // chooseFolder: the folder picker of the Browse button (the real one when empty).
+    explicit CWizardSheetEpub(CUserPrompts& prompts,
+                              QWidget* pParent = nullptr,
+                              CWizardEpub2::FolderFn chooseFolder = {});
+    ~CWizardSheetEpub() override;
+
+    CWizardEpub1* Page1() const { return m_pPage1; }
+    CWizardEpub2* Page2() const { return m_pPage2; }
+
+    // The caption of the wizard pages' refusals, as the other wizards have it.
+    static QString RefusalCaption();
+
+private:
+    CWizardEpub1* m_pPage1;
+    CWizardEpub2* m_pPage2;
+};
