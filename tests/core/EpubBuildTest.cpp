@@ -226,6 +226,51 @@ TEST_F(EpubBuildTest, BookFromADownloadedProjectPassesEpubCheckAndHoldsEveryPage
     EXPECT_FALSE(contains(chart, "alert")) << chart;
 }
 
+TEST_F(EpubBuildTest, StyleSheetsOfACompletePageComeInsideAndNothingPointsOutside)
+{
+    TestHttpServer site;
+    site.Route("/page.htm", TestHttpResponse::Html(
+                                "<html><head><title>样式</title><link rel=\"stylesheet\" href=\"site.css\">"
+                                "<style>h1 { background: url(dot.gif) } p { background: url(/gone.gif) }</style></head>"
+                                "<body><h1 style=\"background-image: url('red.png')\">标题</h1><p class=\"x\">段</p>"
+                                "</body></html>"));
+    TestHttpResponse sheet = TestHttpResponse::Text("@import \"more.css\";\n@import url(missing.css);\n"
+                                                    "body { background: url(red.png) no-repeat }\n"
+                                                    ".x { background: url(\"http://127.0.0.1:1/far.gif\") }\n");
+    sheet.headers = {{"Content-Type", "text/css"}};
+    site.Route("/site.css", sheet);
+    TestHttpResponse more = TestHttpResponse::Text("p { color: #333 }\n");
+    more.headers = {{"Content-Type", "text/css"}};
+    site.Route("/more.css", more);
+    site.Route("/dot.gif", TestHttpResponse::Text(testData("dot.gif")));
+    site.Route("/red.png", TestHttpResponse::Text(testData("red.png")));
+    ProcessResult get = RunCli({"get", "--complete", "--from", site.Url("/page.htm"), "--project", "样式", "--folder",
+                                folder.file("save"), "--project-file", wbr});
+    ASSERT_EQ(get.nExitCode, 0) << get.strOut << get.strErr; // the page is saved; missing.css and gone.gif fail
+    files::CreateFolder(folder.file("out"));
+    ProcessResult run = RunCli({"epub", wbr, "--project", "样式", "--out", folder.file("out")});
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    const std::string book = folder.file("out/样式.epub");
+
+    ProcessResult check = RunProcess({"/usr/bin/java", "-jar", kEpubCheck, book});
+    EXPECT_EQ(check.nExitCode, 0) << check.strOut << check.strErr;
+    EXPECT_FALSE(contains(check.strOut + check.strErr, "WARNING")) << check.strOut << check.strErr;
+
+    std::map<std::string, std::string> bookFiles;
+    for (const auto& e : readZip(book)) {
+        bookFiles[e.strName] = e.strData;
+    }
+    const std::string page = bookFiles["EPUB/text/p0001.xhtml"];
+    EXPECT_TRUE(contains(page, "<link rel=\"stylesheet\" type=\"text/css\" href=\"../res/p0001/site.css\"/>")) << page;
+    EXPECT_TRUE(contains(page, "h1 { background: url(../res/p0001/dot.gif) } p { background: none }")) << page;
+    EXPECT_TRUE(contains(page, "style=\"background-image: url(../res/p0001/red.png)\"")) << page;
+    const std::string css = bookFiles["EPUB/res/p0001/site.css"];
+    EXPECT_EQ(css, "@import \"more.css\";\n\n"
+                   "body { background: url(red.png) no-repeat }\n"
+                   ".x { background: none }\n");
+    EXPECT_EQ(bookFiles["EPUB/res/p0001/more.css"], "p { color: #333 }\n");
+}
+
 TEST_F(EpubBuildTest, TheSameProjectAndNameKeepTheirIdentifier)
 {
     EXPECT_EQ(EpubBookUuid("新闻", "书"), EpubBookUuid("新闻", "书"));

@@ -17,6 +17,12 @@ public:
     {
         return value.substr(0, 3) == "in/" ? "../res/" + std::string(value.substr(3)) : std::string();
     }
+    std::string MapStyle(std::string_view css) override
+    {
+        const bool bOutside =
+            css.find("url(") != std::string_view::npos || css.find("@import") != std::string_view::npos;
+        return bOutside ? std::string() : std::string(css);
+    }
 };
 
 std::string body(const std::string& html)

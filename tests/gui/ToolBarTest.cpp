@@ -61,7 +61,7 @@ private:
 void ToolBarTest::everyPictureDraws()
 {
     const QList<int> ids = commandIconIds();
-    QCOMPARE(ids.size(), 17);
+    QCOMPARE(ids.size(), 18);
     for (int id : ids) {
         const QIcon icon = commandIcon(id);
         QVERIFY2(!icon.isNull(), qPrintable(commandIconPath(id)));

@@ -14,8 +14,10 @@
 #include "BookFiles.h"
 #include "EpubPackage.h"
 #include "XhtmlWriter.h"
+#include "complete/CssReferences.h"
 #include "download/AsciiText.h"
 #include "download/PageScanner.h"
+#include "download/PageTitle.h"
 #include "download/Url.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -172,6 +174,50 @@ void collectResources(const BookPage& page, BookIndex& index, std::set<std::stri
     }
 }
 
+// The resource of the book a reference written in a file of localFolder stands for; null when the book
+// does not hold it (an address on the web, a file that was not saved).
+const Resource* bookResource(const std::string& value, const std::string& localFolder, const BookIndex& index)
+{
+    if (value.empty() || !schemeOf(value).empty()) {
+        return nullptr;
+    }
+    const std::string path = value.substr(0, value.find_first_of("?#"));
+    if (path.empty() || path[0] == '/') {
+        return nullptr;
+    }
+    auto found = index.resources.find(normalised(files::Join(localFolder, percentDecoded(path))));
+    return found == index.resources.end() ? nullptr : &found->second;
+}
+
+// Style text written in a file of localFolder, as it reads from bookFolder inside the book: each url()
+// and @import points at the book's copy, or, when the book has none, a url() becomes "none" and an
+// @import goes, so a reader never reaches for the web or a missing file.
+std::string
+bookCss(std::string_view sheet, const std::string& localFolder, const std::string& bookFolder, const BookIndex& index)
+{
+    const std::vector<css::Reference> refs = css::FindReferences(sheet);
+    std::string out(sheet);
+    const std::string lower = ascii::ToLower(sheet);
+    for (auto ref = refs.rbegin(); ref != refs.rend(); ++ref) {
+        const Resource* resource = bookResource(ref->strValue, localFolder, index);
+        const bool bImport = ref->kind == css::Reference::Kind::Import;
+        if (resource && (!bImport || resource->strMediaType == "text/css")) {
+            const std::string relative = fs::path(resource->strBookPath).lexically_relative(bookFolder).string();
+            out.replace(ref->nBegin, ref->nEnd - ref->nBegin,
+                        ref->bString ? css::StringToken(relative) : css::UrlToken(relative));
+        } else if (!bImport) {
+            out.replace(ref->nBegin, ref->nEnd - ref->nBegin, "none");
+        } else {
+            const auto at = lower.rfind("@import", ref->nBegin);
+            const auto semicolon = lower.find(';', ref->nEnd);
+            const std::size_t begin = at == std::string::npos ? ref->nBegin : at;
+            const std::size_t end = semicolon == std::string::npos ? ref->nEnd : semicolon + 1;
+            out.erase(begin, end - begin);
+        }
+    }
+    return out;
+}
+
 // Answers a page's references from the book's index. Links are written only once every page's ids are
 // known (the second pass): a link to an id the target does not hold loses its fragment.
 class CPageReferences final : public book::IReferenceMap
@@ -227,22 +273,20 @@ public:
 
     std::string MapResource(std::string_view value, Use use) override
     {
-        if (value.empty() || !schemeOf(value).empty()) {
+        const Resource* resource = bookResource(std::string(value), files::FolderOf(m_page.strLocalPath), m_index);
+        if (!resource) {
             return {};
         }
-        const std::string path(value.substr(0, value.find_first_of("?#")));
-        if (path.empty() || path[0] == '/') {
-            return {};
-        }
-        auto found = m_index.resources.find(localPath(path));
-        if (found == m_index.resources.end()) {
-            return {};
-        }
-        const std::string& type = found->second.strMediaType;
+        const std::string& type = resource->strMediaType;
         if ((use == Use::StyleSheet) != (type == "text/css") || (use == Use::Image && type.rfind("image/", 0) != 0)) {
             return {};
         }
-        return "../" + found->second.strBookPath;
+        return "../" + resource->strBookPath;
+    }
+
+    std::string MapStyle(std::string_view css) override
+    {
+        return bookCss(css, files::FolderOf(m_page.strLocalPath), "text", m_index);
     }
 
 private:
@@ -295,7 +339,7 @@ std::string contentsTitle(const std::string& recorded, const std::string& bytes,
     CPageScanner scanner;
     scanner.Reset();
     scanner.Parse(bytes.data(), bytes.size());
-    std::string engineTitle = codepage::PageTextToUtf8(scanner.Title());
+    const std::string engineTitle = PageTitleText(scanner.Title());
     const std::string tree = collapsed(codepage::PageTextToUtf8(recorded));
     if (!tree.empty() && tree != collapsed(engineTitle)) {
         return tree;
@@ -552,9 +596,17 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         if (!bOk) {
             break;
         }
-        // Pictures are compressed already.
-        const bool bStore = resource.strMediaType.rfind("image/", 0) == 0 && resource.strMediaType != "image/svg+xml";
-        bOk = zip.AddFile(book::kContentFolder + resource.strBookPath, local, bStore);
+        if (resource.strMediaType == "text/css") {
+            std::string sheet;
+            files::ReadFile(local, sheet);
+            bOk = zip.AddText(book::kContentFolder + resource.strBookPath,
+                              bookCss(sheet, files::FolderOf(local), files::FolderOf(resource.strBookPath), index));
+        } else {
+            // Pictures are compressed already.
+            const bool bStore =
+                resource.strMediaType.rfind("image/", 0) == 0 && resource.strMediaType != "image/svg+xml";
+            bOk = zip.AddFile(book::kContentFolder + resource.strBookPath, local, bStore);
+        }
         info.items.push_back({"r" + std::to_string(++nResource), resource.strBookPath, resource.strMediaType, ""});
     }
     bOk =

@@ -268,12 +268,6 @@ bool isPositive(std::string_view text)
     return isDigits(text) && text.find_first_not_of('0') != std::string_view::npos;
 }
 
-// Style text a reader can take without fetching anything: url() and @import may point outside the book.
-bool isSelfContainedCss(std::string_view css)
-{
-    return !containsNoCase(css, "url(") && !containsNoCase(css, "@import") && !containsNoCase(css, "expression(");
-}
-
 std::string collapsedWhiteSpace(std::string_view text)
 {
     std::string out;
@@ -390,8 +384,8 @@ private:
     {
         const GumboElement& e = node->v.element;
         if (e.tag == GUMBO_TAG_STYLE) {
-            const std::string css = textOf(node);
-            if (isSelfContainedCss(css) && !trimmed(css).empty()) {
+            const std::string css = style(textOf(node));
+            if (!trimmed(css).empty()) {
                 m_page.strHead += "<style>" + XmlText(css) + "</style>\n";
             }
             return;
@@ -648,9 +642,9 @@ private:
         if (dir == "ltr" || dir == "rtl" || dir == "auto") {
             addAttribute("dir", dir);
         }
-        const std::string_view style = attribute(e, "style");
-        if (!trimmed(style).empty() && isSelfContainedCss(style)) {
-            addAttribute("style", style);
+        const std::string css = style(attribute(e, "style"));
+        if (!trimmed(css).empty()) {
+            addAttribute("style", css);
         }
         const GumboVector& attributes = e.attributes;
         for (unsigned i = 0; i < attributes.length; ++i) {
@@ -730,7 +724,7 @@ private:
         if (name == "script" || name == "foreignObject" || !IsXmlNcName(name)) {
             return;
         }
-        if (name == "style" && !isSelfContainedCss(textOf(node))) {
+        if (name == "style" && style(textOf(node)) != textOf(node)) {
             return;
         }
         m_page.bSvg = true;
@@ -764,8 +758,11 @@ private:
                 addId(value);
                 continue;
             }
-            if (full == "style" && !isSelfContainedCss(value)) {
-                continue;
+            if (full == "style") {
+                value = style(value);
+                if (value.empty()) {
+                    continue;
+                }
             }
             if (an == "href") {
                 const std::string_view ref = trimmed(value);
@@ -791,6 +788,15 @@ private:
             }
         }
         m_out += "</" + name + ">";
+    }
+
+    // Style text with its references inside the book; IE's script in style sheets never stays.
+    std::string style(std::string_view css)
+    {
+        if (trimmed(css).empty() || containsNoCase(css, "expression(")) {
+            return {};
+        }
+        return m_map.MapStyle(css);
     }
 
     // An id is written when it is a valid XML id and not yet taken in this page.

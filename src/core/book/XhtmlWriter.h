@@ -28,6 +28,9 @@ public:
     virtual std::string MapLink(std::string_view value) = 0;
     // A resource the page embeds: the value to write.
     virtual std::string MapResource(std::string_view value, Use use) = 0;
+    // Style text of the page (a style element or attribute) with its url() and @import references made
+    // to point inside the book; empty to drop it.
+    virtual std::string MapStyle(std::string_view css) = 0;
 };
 
 struct XhtmlPage
