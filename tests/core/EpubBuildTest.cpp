@@ -346,6 +346,21 @@ TEST_F(EpubCommandTest, AnUnreadablePageIsSkippedWithAWarningAndTheBookIsStillMa
     EXPECT_TRUE(contains(entryData(entries, "EPUB/text/p0002.xhtml"), "<p>b</p>"));
 }
 
+TEST_F(EpubCommandTest, ContentsShowRenamedTitlesAndDecodeTitlesOfOlderProjectFiles)
+{
+    files::WriteFile(folder.file("save/p/c.htm"), "<title>C &amp; D</title><p>c</p>");
+    CProjectStore store;
+    store.SetPath(wbr);
+    // A page the user renamed, and one recorded by an earlier version with its reference undecoded.
+    store.SetProjects({MakeProject("p", {MakePage("我的标题", folder.file("save/p/a.htm"), "http://h/a.htm"),
+                                         MakePage("C &amp; D", folder.file("save/p/c.htm"), "http://h/c.htm")})});
+    ProcessResult run = RunCli({"epub", wbr, "--project", "p", "--out", folder.file("out")});
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    const std::string nav = entryData(readZip(folder.file("out/p.epub")), "EPUB/nav.xhtml");
+    EXPECT_EQ(allMatches(nav, "<li><a href=\"text/p\\d+\\.xhtml\">([^<]*)</a></li>"),
+              (std::vector<std::string>{"我的标题", "C &amp; D"}));
+}
+
 TEST_F(EpubCommandTest, AFolderThatCannotBeWrittenFailsAndLeavesAnEarlierBookAlone)
 {
     if (::geteuid() == 0) {

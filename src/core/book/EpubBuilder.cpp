@@ -332,8 +332,9 @@ std::string collapsed(const std::string& text)
 }
 
 // The title a page has in the contents. The tree's title is the user's when they renamed the page;
-// otherwise it is the page's title as the engine read it, without knowing the page's charset and with
-// its entities left as written, so the title read from the decoded page serves better.
+// otherwise it is the page's title as the engine read it without knowing the page's charset (and, in
+// project files saved by earlier versions, with its references undecoded), so the title read from the
+// decoded page serves better.
 std::string contentsTitle(const std::string& recorded, const std::string& bytes, const std::string& decoded)
 {
     CPageScanner scanner;
@@ -341,7 +342,8 @@ std::string contentsTitle(const std::string& recorded, const std::string& bytes,
     scanner.Parse(bytes.data(), bytes.size());
     const std::string engineTitle = PageTitleText(scanner.Title());
     const std::string tree = collapsed(codepage::PageTextToUtf8(recorded));
-    if (!tree.empty() && tree != collapsed(engineTitle)) {
+    if (!tree.empty() && tree != collapsed(engineTitle) &&
+        tree != collapsed(codepage::PageTextToUtf8(scanner.Title()))) {
         return tree;
     }
     return collapsed(decoded);
