@@ -37,8 +37,11 @@ TEST(MenuOrder, ReadsEightBitAndWideNamesIntoTheirPositions)
 
 TEST(MenuOrder, WrittenRecordsReadBack)
 {
-    const std::vector<MenuOrderItem> items = {
-        {"新闻", true}, {"百度一下，你就知道.url", false}, {"emoji 😀.url", false}, {"bad\xff.url", false}};
+    const std::vector<MenuOrderItem> items = {{"新闻", true},
+                                              {"百度一下，你就知道.url", false},
+                                              {"emoji 😀.url", false},
+                                              {"bad\xff.url", false},
+                                              {"overlong \xc1\xa9.url", false}};
     CMenuOrder order;
     ASSERT_EQ(order.ReadOrder(WriteMenuOrder(items)), 1);
     ASSERT_EQ(order.Count(), items.size());

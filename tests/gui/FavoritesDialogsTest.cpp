@@ -162,7 +162,11 @@ void FavoritesDialogsTest::addAsksBeforeReplacing()
     m_answers.buttons = {QMessageBox::Yes};
     m_pFavorites->AddFavorite(QStringLiteral("http://new/"), QStringLiteral("首页"));
     QCOMPARE(url(QStringLiteral("首页.url")), QStringLiteral("http://new/"));
-    QCOMPARE(m_answers.asked.size(), 2);
+    // A page shown from disk comes as its path and is kept as a file address.
+    m_answers.buttons = {QMessageBox::Yes};
+    m_pFavorites->AddFavorite(QStringLiteral("/tmp/保存/a b.htm"), QStringLiteral("首页"));
+    QCOMPARE(url(QStringLiteral("首页.url")), QStringLiteral("file:///tmp/保存/a b.htm"));
+    QCOMPARE(m_answers.asked.size(), 3);
     QCOMPARE(m_answers.asked.at(0), QStringLiteral("收藏夹中已有“首页”。要替换它吗?"));
 }
 

@@ -193,8 +193,10 @@ std::string WriteMenuOrder(const std::vector<MenuOrderItem>& items)
     PutNumber(out, static_cast<std::uint32_t>(items.size()), 4);
     std::uint32_t nPosition = 0;
     for (const MenuOrderItem& item : items) {
-        // A name that is not UTF-8 (file names are bytes) is kept as its bytes.
-        const bool bWide = codepage::IsValidUtf8(item.strName);
+        // A name that does not survive the way through UTF-16 (file names are bytes, not always UTF-8) is
+        // kept as its bytes.
+        const std::string wide = Utf8ToUtf16Le(item.strName);
+        const bool bWide = codepage::IsValidUtf8(item.strName) && codepage::Utf16LeToUtf8(wide) == item.strName;
         std::string entry;
         PutNumber(entry, nPosition++, 4);
         PutNumber(entry, 0, 2);
@@ -204,7 +206,7 @@ std::string WriteMenuOrder(const std::vector<MenuOrderItem>& items)
         PutNumber(entry, 0, 2);
         PutNumber(entry, item.bFolder ? CMenuOrder::kAttrFolder : CMenuOrder::kAttrFile, 2);
         if (bWide) {
-            entry += Utf8ToUtf16Le(item.strName);
+            entry += wide;
             entry.append(2, '\0');
         } else {
             entry += item.strName;

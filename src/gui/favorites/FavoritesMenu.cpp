@@ -285,8 +285,12 @@ void CFavoritesMenu::AddFavorite(const QString& strAddress, const QString& strTi
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
+    // A page shown from disk is reported by its path; the shortcut holds it as an address, as other
+    // browsers expect.
+    const QString strUrl =
+        strAddress.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(strAddress).toString() : strAddress;
     std::string why;
-    if (!favorites::WriteInternetShortcut(fromQ(strPath), fromQ(strAddress), &why)) {
+    if (!favorites::WriteInternetShortcut(fromQ(strPath), fromQ(strUrl), &why)) {
         message(QStringLiteral("无法添加到收藏夹:\n%1\n(%2)").arg(strPath, toQ(why)));
         return;
     }
