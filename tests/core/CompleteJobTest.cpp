@@ -8,6 +8,8 @@
 #include "RunProcess.h"
 #include "TempFolder.h"
 #include "TestHttpServer.h"
+#include "download/DownloadTask.h"
+#include "download/DownloadWorker.h"
 #include "download/PageScanner.h"
 #include "platform/Files.h"
 
@@ -224,4 +226,21 @@ TEST_F(CompleteJobTest, CookiesFromAFileReachTheServer)
                                           folder.path(), "--cookies", folder.file("none.txt")});
     EXPECT_EQ(missing.nExitCode, 2);
     EXPECT_TRUE(Contains(missing.strErr, "cannot read the cookie file")) << missing.strErr;
+}
+
+TEST_F(CompleteJobTest, TheTasksCookieLinesGoWithEveryRequestToTheirHost)
+{
+    CDownloadTask task;
+    task.m_strProjectName = "c";
+    task.m_strSaveFolder = folder.path();
+    task.m_strFirstUrl = server.Url("/page3.html");
+    task.m_bComplete = 1;
+    task.m_cookies = {"127.0.0.1\tFALSE\t/\tFALSE\t0\tsid\tq1", "#HttpOnly_127.0.0.1\tFALSE\t/css/\tFALSE\t0\tcss\tq2"};
+    DownloadWorker(&task);
+    const std::vector<TestHttpRequest> requests = server.Requests();
+    ASSERT_GE(requests.size(), 3u);
+    for (const TestHttpRequest& request : requests) {
+        const bool bCss = request.strTarget.rfind("/css/", 0) == 0;
+        EXPECT_EQ(request.headers.at("cookie"), bCss ? "css=q2; sid=q1" : "sid=q1") << request.strTarget;
+    }
 }

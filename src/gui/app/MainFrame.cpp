@@ -17,6 +17,7 @@
 #include <QToolBar>
 #include <QTreeWidgetItem>
 #include <QUrl>
+#include <QWebEngineProfile>
 
 #include "app/AboutDlg.h"
 #include "app/CommandIds.h"
@@ -26,6 +27,8 @@
 #include "app/MessageEdit.h"
 #include "app/Text.h"
 #include "browser/BrowserCommands.h"
+#include "browser/BrowserCookies.h"
+#include "browser/BrowserProfile.h"
 #include "browser/TrawlixView.h"
 #include "chm/ChmCommand.h"
 #include "chm/ChmReader.h"
@@ -175,6 +178,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_pDoc->SetTitleWindow(this);
 
     m_pView = new CTrawlixView(this, this);
+    m_pCookies = new CBrowserCookies(m_pView->Profile()->profile()->cookieStore(), this);
     m_pView->setObjectName(QStringLiteral("trawlixView"));
     setCentralWidget(m_pView);
 
@@ -1140,6 +1144,13 @@ bool CMainFrame::StartDownload(std::uintptr_t key)
         });
     CDownloadTask task = *pTask;
     task.m_hNotifyWnd = running->receiver.get();
+    if (task.m_bComplete) {
+        CProjectObject project;
+        if (QTreeWidgetItem* pProject = m_wndProjectBar->ProjectByKey(key)) {
+            m_wndProjectBar->CollectPages(pProject, project);
+        }
+        PrepareCompleteTask(task, m_pCookies, project);
+    }
     running->job = std::make_unique<CDownloadJob>(task);
     running->job->Start();
     m_jobs[key] = std::move(running);

@@ -26,6 +26,7 @@ class CProjectBar;
 class CToolBarEx;
 class CTrawlixDoc;
 class CTrawlixView;
+class CBrowserCookies;
 class QAction;
 class QComboBox;
 class QMenu;
@@ -162,6 +163,7 @@ private:
     CToolBarEx* m_wndProjectToolBar = nullptr;
     CTrawlixView* m_pView = nullptr;
     CFavoritesMenu* m_pFavorites = nullptr;
+    CBrowserCookies* m_pCookies = nullptr; // the browser's cookies, for complete jobs
     std::map<std::uintptr_t, std::unique_ptr<CDownloadTask>> m_tasks;
     std::map<std::uintptr_t, std::unique_ptr<RunningJob>> m_jobs;
     // Cancelled jobs whose threads are still ending.
