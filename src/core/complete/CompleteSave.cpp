@@ -12,6 +12,13 @@ bool SaveCompletePage(CCompletePage& complete,
                       std::string* pWhy)
 {
     SaveRequisites(complete, target.strResourceFolder, target.strPageUrl, fetch, report, pCancel);
+    if (pCancel && pCancel->load()) {
+        // Its files were cut off: the page would point at files that are not there.
+        if (pWhy) {
+            *pWhy = "cancelled";
+        }
+        return false;
+    }
     // A cancel cut the page's requisites off: saved now, it would point at files that are not there.
     if (pCancel && pCancel->load()) {
         if (pWhy) {

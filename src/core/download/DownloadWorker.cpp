@@ -425,6 +425,7 @@ void CPageRun::fetchRequisites(std::vector<RequisiteTransfer>& batch, int nPage)
                 t.strWhy = m_resources.WhyFailed(t.strUrl);
                 break;
             } else {
+                feedAhead(nPage);
                 step(nPage);
             }
         }
@@ -521,6 +522,13 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
                     notify(WM_DOWNLOAD_RESULT, t.strUrl, t.bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
                 },
                 m_pCancel);
+            if (!bOk && m_pCancel && m_pCancel->load()) {
+                // Cut off by a cancel, like a plain page: not saved, and the job ends.
+                files::RemoveTree(resourceFolder);
+                ++nFailed;
+                notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+                break;
+            }
             if (!bOk) {
                 ++nFailed;
                 notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
