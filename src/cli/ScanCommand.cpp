@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "download/HttpFetcher.h"
 #include "download/PageScanner.h"
+#include "download/PageTitle.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
@@ -77,7 +78,9 @@ int RunScan(const CliArgs& args)
     scanner.SetBaseUrl(base);
     scanner.Parse(page.data(), page.size());
 
-    std::printf("title: %s\n", TerminalSafe(oneLine(codepage::PageTextToUtf8(scanner.Title()))).c_str());
+    std::printf("title: %s\n", TerminalSafe(oneLine(DecodeCharacterReferences(codepage::LabelledTextToUtf8(
+                                                scanner.Title(), codepage::DeclaredCharset(page)))))
+                                   .c_str());
     std::printf("links:\n");
     for (const auto& link : scanner.Links()) {
         std::printf("  %s\n", TerminalSafe(link).c_str());

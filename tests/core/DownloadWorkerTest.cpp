@@ -182,17 +182,18 @@ TEST_F(DownloadWorkerTest, LinkRangeThatIsNotOnThePageLeavesOnlyTheTopPage)
 
 TEST_F(DownloadWorkerTest, Utf8PageIsStoredInCodePage936WithoutLosingCharacters)
 {
-    server.Route("/u.html", TestHttpResponse::Html("<meta content=\"text/html; charset=utf-8\"><title>中文</title>"
+    server.Route("/u.html", TestHttpResponse::Html("<meta content=\"text/html; charset=utf-8\"><title>目录</title>"
                                                    "<p>中文 \xF0\x9F\x98\x80</p>"));
     task.m_strFirstUrl = server.Url("/u.html");
 
     DownloadWorker(&task);
 
     const std::string saved = readFile(projectFile("00.htm"));
-    EXPECT_EQ(saved, "<meta content=\"text/html; charset=gb2312\"><title>\xD6\xD0\xCE\xC4</title>"
+    EXPECT_EQ(saved, "<meta content=\"text/html; charset=gb2312\"><title>\xC4\xBF\xC2\xBC</title>"
                      "<p>\xD6\xD0\xCE\xC4 &#128512;</p>");
-    // The record carries the title as UTF-8 whatever the saved copy's code page.
-    EXPECT_NE(recorder.Events().at(1).strText.find("\t中文\t"), std::string::npos);
+    // The record carries the title as UTF-8 whatever the saved copy's code page, even when its code
+    // page 936 bytes would also read as UTF-8.
+    EXPECT_NE(recorder.Events().at(1).strText.find("\t目录\t"), std::string::npos);
 }
 
 TEST_F(DownloadWorkerTest, FailedPagesAreCountedAndTheJobGoesOn)
@@ -492,13 +493,25 @@ TEST_F(DownloadWorkerTest, StopDuringParallelTransfersFinishesThePageAndDropsWha
 
 TEST_F(DownloadWorkerTest, CancelDuringParallelTransfersEndsThemAtOnce)
 {
-    std::unique_ptr<CDownloadJob> pJob;
+    // The server may still answer a request the job sent just before it ended, after the job is gone:
+    // the handlers reach the job only while it runs.
+    struct RunningJob
+    {
+        std::mutex mutex;
+        CDownloadJob* pJob = nullptr;
+    };
+    auto running = std::make_shared<RunningJob>();
     std::string body;
     for (int k = 1; k <= 6; ++k) {
         const std::string image = "/stall" + std::to_string(k) + ".gif";
         body += "<img src=\"" + image + "\">";
-        server.Route(image, [&pJob](const TestHttpRequest&) {
-            pJob->Cancel();
+        server.Route(image, [running](const TestHttpRequest&) {
+            {
+                std::lock_guard<std::mutex> lock(running->mutex);
+                if (running->pJob) {
+                    running->pJob->Cancel();
+                }
+            }
             TestHttpResponse r = TestHttpResponse::Text(std::string(100000, 'x'));
             r.nStallAfter = 100;
             return r;
@@ -509,9 +522,17 @@ TEST_F(DownloadWorkerTest, CancelDuringParallelTransfersEndsThemAtOnce)
     task.m_strFirstUrl = server.Url("/p1.htm");
     task.m_strLastUrl = server.Url("/p2.htm");
 
-    pJob = std::make_unique<CDownloadJob>(task);
-    pJob->Start();
-    pJob->Wait();
+    CDownloadJob job(task);
+    {
+        std::lock_guard<std::mutex> lock(running->mutex);
+        running->pJob = &job;
+    }
+    job.Start();
+    job.Wait();
+    {
+        std::lock_guard<std::mutex> lock(running->mutex);
+        running->pJob = nullptr;
+    }
 
     auto events = recorder.Events();
     ASSERT_FALSE(events.empty());

@@ -29,3 +29,28 @@ TEST(PageTitle, TitleTextIsUtf8OnOneLine)
     EXPECT_EQ(PageTitleText("\xD6\xD0\xCE\xC4&#160;&#9;x\ty\r\n"), "中文\xC2\xA0 x y  ");
     EXPECT_EQ(PageTitleText("Untitled"), "Untitled");
 }
+
+TEST(PageTitle, TitleIsReadInTheCharsetThePageDeclares)
+{
+    // "目录" in GB2312 is C4BF C2BC, which is also well-formed UTF-8 ("Ŀ¼"): only the label tells.
+    const std::string gbTitle = "\xC4\xBF\xC2\xBC";
+    const struct
+    {
+        std::string page;
+        std::string title;
+        std::string text;
+    } cases[] = {
+        {"<meta http-equiv=Content-Type content='text/html; charset=gb2312'>", gbTitle, "目录"},
+        {"<meta charset=\"GBK\">", gbTitle, "目录"},
+        {"<meta charset=utf-8>", "目录", "目录"},
+        {"<meta charset='iso-8859-1'>", "caf\xE9 &amp; \x80", "café & €"},
+        {"<meta charset=big5>", "\xA4\xA4\xA4\xE5", "中文"},
+        // No label, or one nobody knows: kept when it is UTF-8, else read as GB18030.
+        {"<p>no label</p>", "目录", "目录"},
+        {"<p>no label</p>", "\xD6\xD0\xCE\xC4", "中文"},
+        {"<meta charset=x-unknown-set>", "\xD6\xD0\xCE\xC4", "中文"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PageTitleText(c.title, c.page), c.text) << c.page;
+    }
+}

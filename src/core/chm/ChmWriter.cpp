@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "ChmBuildParams.h"
+#include "download/PageTitle.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
@@ -67,32 +68,6 @@ std::string baseNameOf(const std::string& name)
 {
     auto dot = name.rfind('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-// A title as an attribute value: a quote in it would end the value, and "&" or "<" start markup.
-std::string escapedValue(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
 }
 
 // Pages larger than this are not read to find their resource folder.
@@ -270,14 +245,14 @@ int WriteContents(const ChmBuildParams& params, int* pError)
     hhc.Line("</OBJECT>");
     hhc.Line("<UL>");
     hhc.Line("\t<LI> <OBJECT type=\"text/sitemap\">");
-    hhc.Line("\t\t<param name=\"Name\" value=\"" + escapedValue(params.m_strBookName) + "\">");
+    hhc.Line("\t\t<param name=\"Name\" value=\"" + EscapeMarkupText(params.m_strBookName) + "\">");
     hhc.Line("\t\t<param name=\"ImageNumber\" value=\"1\">");
     hhc.Line("\t\t</OBJECT>");
     hhc.Line("\t<UL>");
     for (std::size_t i = 0; i < params.m_pageFiles.size(); ++i) {
         const std::string title = i < params.m_pageTitles.size() ? params.m_pageTitles[i] : std::string();
         hhc.Line("\t\t<LI> <OBJECT type=\"text/sitemap\">");
-        hhc.Line("\t\t\t<param name=\"Name\" value=\"" + escapedValue(title) + "\">");
+        hhc.Line("\t\t\t<param name=\"Name\" value=\"" + EscapeMarkupText(title) + "\">");
         hhc.Text("\t\t\t<param name=\"Local\" value=\"");
         hhc.Path(FileNameOf(params.m_pageFiles[i]));
         hhc.Line("\">");

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "download/AsciiText.h"
+#include "platform/CodePage.h"
 
 namespace css
 {
@@ -56,34 +57,12 @@ bool IsEscape(std::string_view t, std::size_t i)
     return i < t.size() && t[i] == '\\' && (i + 1 >= t.size() || !IsNewline(t[i + 1]));
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
-        cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // i is on the backslash; leaves i after the escape.
 void ConsumeEscape(std::string_view t, std::size_t& i, std::string& out)
 {
     ++i;
     if (i >= t.size()) {
-        AppendUtf8(out, 0xFFFD);
+        codepage::AppendUtf8(out, 0xFFFD);
         return;
     }
     if (HexValue(t[i]) < 0) {
@@ -98,7 +77,7 @@ void ConsumeEscape(std::string_view t, std::size_t& i, std::string& out)
     if (i < t.size() && IsSpace(t[i])) {
         i += (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n') ? 2 : 1;
     }
-    AppendUtf8(out, cp);
+    codepage::AppendUtf8(out, cp);
 }
 
 bool StartsName(std::string_view t, std::size_t i)

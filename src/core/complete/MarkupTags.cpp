@@ -6,6 +6,7 @@
 
 #include "download/AsciiText.h"
 #include "download/PageScanner.h"
+#include "platform/CodePage.h"
 
 namespace markup
 {
@@ -21,28 +22,6 @@ bool IsSpace(char c)
 bool IsAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp)
-{
-    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
-        cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 constexpr std::string_view kRawTextTags[] = {"script", "style",  "textarea", "title",
@@ -173,7 +152,7 @@ std::string DecodeEntities(std::string_view s)
                 if (k < rest.size() && rest[k] == ';') {
                     ++k;
                 }
-                AppendUtf8(out, cp);
+                codepage::AppendUtf8(out, cp);
                 i += k;
                 bDone = true;
             }

@@ -248,7 +248,7 @@ private:
         int nResult = CHttpFetcher::kFetchFailed;
         std::string strUrl;
         std::string body;
-        std::string strTitle;
+        std::string strTitle; // as the record holds it
         std::vector<std::string> resources;
         std::unique_ptr<CCompletePage> complete; // a complete job's reading of the page
     };
@@ -382,7 +382,7 @@ void CPageRun::scanFetched()
             scanner.SetBaseUrl(page.strUrl);
             scanner.SetPageName(m_list.names[m_nScanned]);
             scanner.Parse(page.body.data(), page.body.size());
-            page.strTitle = scanner.Title();
+            page.strTitle = PageTitleText(scanner.Title(), page.body);
             files::CreateFolders(m_strStaging);
             if (m_task.m_bComplete) {
                 // What the page needs is read by the complete pass instead; its files are asked for now.
@@ -540,8 +540,8 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             if (m_list.urls[i] != page.strUrl) {
                 m_saved.push_back({m_list.urls[i], target.strPagePath});
             }
-            const std::string record = target.strPagePath + "\t" + page.strUrl + "\t" + projectKey + "\t" +
-                                       PageTitleText(page.strTitle) + "\t" + progress;
+            const std::string record =
+                target.strPagePath + "\t" + page.strUrl + "\t" + projectKey + "\t" + page.strTitle + "\t" + progress;
             page = Page();
             notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
             continue;
@@ -588,7 +588,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         }
         ++nSaved;
         const std::string record = projectFolder + strName + m_list.strExt + "\t" + page.strUrl + "\t" + projectKey +
-                                   "\t" + PageTitleText(page.strTitle) + "\t" + progress;
+                                   "\t" + page.strTitle + "\t" + progress;
         page = Page();
         notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
     }

@@ -19,25 +19,6 @@ constexpr std::pair<std::string_view, char32_t> kNamed[] = {
     {"rarr", 0x2192},  {"uarr", 0x2191},  {"darr", 0x2193},  {"shy", 0xAD},
 };
 
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // The character of the reference body between "&" and ";" ("#160", "#xA0", "nbsp"); 0 when none.
 char32_t ReferencedCharacter(std::string_view body)
 {
@@ -98,7 +79,7 @@ std::string DecodeCharacterReferences(std::string_view text)
             pos = amp + 1;
             continue;
         }
-        AppendUtf8(out, c);
+        codepage::AppendUtf8(out, c);
         pos = semi + 1;
     }
     out.append(text.substr(std::min(pos, text.size())));
@@ -107,11 +88,41 @@ std::string DecodeCharacterReferences(std::string_view text)
 
 std::string PageTitleText(std::string_view title)
 {
-    std::string text = DecodeCharacterReferences(codepage::PageTextToUtf8(title));
+    return PageTitleText(title, {});
+}
+
+std::string PageTitleText(std::string_view title, std::string_view page)
+{
+    std::string text = DecodeCharacterReferences(codepage::LabelledTextToUtf8(title, codepage::DeclaredCharset(page)));
     for (char& c : text) {
         if ((static_cast<unsigned char>(c) < 0x20) || c == 0x7F) {
             c = ' ';
         }
     }
     return text;
+}
+
+std::string EscapeMarkupText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
 }

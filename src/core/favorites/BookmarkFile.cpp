@@ -4,6 +4,7 @@
 #include <set>
 
 #include "download/AsciiText.h"
+#include "download/PageTitle.h"
 #include "favorites/FavoriteFiles.h"
 #include "favorites/FavoritesFolder.h"
 #include "favorites/MenuOrder.h"
@@ -17,28 +18,6 @@ namespace
 constexpr std::size_t kMaxNameBytes = 200;
 // Deeper folders than this are neither read nor written: a safe stop for damaged or looping trees.
 constexpr int kMaxDepth = 64;
-
-void AppendUtf8(std::string& out, std::uint32_t code)
-{
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        code = 0xFFFD;
-    }
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 std::string DecodeEntities(std::string_view text)
 {
@@ -58,8 +37,9 @@ std::string DecodeEntities(std::string_view text)
             const std::string digits = name.substr(bHex ? 2 : 1);
             if (!digits.empty() &&
                 digits.find_first_not_of(bHex ? "0123456789abcdef" : "0123456789") == std::string::npos) {
-                AppendUtf8(out, static_cast<std::uint32_t>(std::min(std::stoull(digits, nullptr, bHex ? 16 : 10),
-                                                                    static_cast<unsigned long long>(0x110000))));
+                codepage::AppendUtf8(out,
+                                     static_cast<std::uint32_t>(std::min(std::stoull(digits, nullptr, bHex ? 16 : 10),
+                                                                         static_cast<unsigned long long>(0x110000))));
                 bDone = true;
             }
         } else {
@@ -74,30 +54,6 @@ std::string DecodeEntities(std::string_view text)
             i = nSemi;
         } else {
             out += text[i];
-        }
-    }
-    return out;
-}
-
-std::string Escape(std::string_view text)
-{
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
         }
     }
     return out;
@@ -201,10 +157,11 @@ void WriteNode(const BookmarkNode& folder, int nDepth, std::string& out)
     out += indent + "<DL><p>\n";
     for (const BookmarkNode& child : folder.children) {
         if (child.bFolder) {
-            out += indent + "    <DT><H3>" + Escape(child.strTitle) + "</H3>\n";
+            out += indent + "    <DT><H3>" + EscapeMarkupText(child.strTitle) + "</H3>\n";
             WriteNode(child, nDepth + 1, out);
         } else {
-            out += indent + "    <DT><A HREF=\"" + Escape(child.strUrl) + "\">" + Escape(child.strTitle) + "</A>\n";
+            out += indent + "    <DT><A HREF=\"" + EscapeMarkupText(child.strUrl) + "\">" +
+                   EscapeMarkupText(child.strTitle) + "</A>\n";
         }
     }
     out += indent + "</DL><p>\n";

@@ -5,6 +5,8 @@
 
 #include <iconv.h>
 
+#include "download/AsciiText.h"
+
 namespace codepage
 {
 namespace
@@ -84,6 +86,28 @@ const char kReplacementUtf8[] = "\xEF\xBF\xBD";
 
 } // namespace
 
+void AppendUtf8(std::string& out, std::uint32_t code)
+{
+    if (code == 0 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+        code = 0xFFFD;
+    }
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
 bool IsValidUtf8(std::string_view text)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -117,6 +141,50 @@ bool CharsetToUtf8(std::string_view text, const std::string& charset, std::strin
         --left;
     });
     return true;
+}
+
+std::string DeclaredCharset(std::string_view page)
+{
+    const std::string head = ascii::ToLower(page.substr(0, 4096));
+    for (std::size_t at = head.find("charset"); at != std::string::npos; at = head.find("charset", at + 7)) {
+        std::size_t i = at + 7;
+        while (i < head.size() && (head[i] == ' ' || head[i] == '\t')) {
+            ++i;
+        }
+        if (i >= head.size() || head[i] != '=') {
+            continue;
+        }
+        ++i;
+        while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '"' || head[i] == '\'')) {
+            ++i;
+        }
+        std::size_t end = i;
+        while (end < head.size() && ((head[end] >= 'a' && head[end] <= 'z') || (head[end] >= '0' && head[end] <= '9') ||
+                                     head[end] == '-' || head[end] == '_' || head[end] == '.' || head[end] == ':')) {
+            ++end;
+        }
+        if (end > i) {
+            return head.substr(i, end - i);
+        }
+    }
+    return {};
+}
+
+std::string LabelledTextToUtf8(std::string_view text, const std::string& label)
+{
+    if (label.empty() || label == "utf-8" || label == "utf8") {
+        return PageTextToUtf8(text);
+    }
+    if (label == "gb2312" || label == "gbk" || label == "gb18030" || label == "x-gbk" || label == "cp936" ||
+        label == "euc-cn" || label == "x-euc-cn") {
+        return Gb18030ToUtf8(text);
+    }
+    std::string out;
+    const bool bLatin = label == "iso-8859-1" || label == "latin1" || label == "us-ascii" || label == "ascii";
+    if (CharsetToUtf8(text, bLatin ? "WINDOWS-1252" : label, out)) {
+        return out;
+    }
+    return PageTextToUtf8(text);
 }
 
 std::string Utf8ToGb18030(std::string_view utf8)

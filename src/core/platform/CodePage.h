@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,8 @@ std::string Utf16LeToUtf8(std::string_view utf16le);
 std::string Utf8ToCp936WithReferences(std::string_view utf8);
 // Code page 936 → UTF-8 (undecodable bytes become U+FFFD).
 std::string Cp936ToUtf8(std::string_view cp936);
+// Appends one character as UTF-8; zero, a surrogate or a value beyond U+10FFFF appends U+FFFD.
+void AppendUtf8(std::string& out, std::uint32_t code);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view text);
 // Text taken from a page whose code page is not known (a title, say): kept when it is valid UTF-8,
@@ -27,5 +30,12 @@ std::string PageTextToUtf8(std::string_view text);
 // Text in the named character set (an iconv or web label such as "big5" or "iso-8859-1") → UTF-8,
 // undecodable bytes becoming U+FFFD. False, with out untouched, when the set is unknown.
 bool CharsetToUtf8(std::string_view text, const std::string& charset, std::string& out);
+// The label after the first "charset=" in a page's first 4 KiB ("gb2312", "utf-8"), in lower case;
+// empty when the page declares none.
+std::string DeclaredCharset(std::string_view page);
+// Text from a page that declares the given label → UTF-8: the Chinese labels read as GB18030, Latin-1
+// and ASCII as Windows-1252 (as browsers do), others through iconv. Without a label, with "utf-8" or
+// with one iconv does not know, as PageTextToUtf8.
+std::string LabelledTextToUtf8(std::string_view text, const std::string& label);
 
 } // namespace codepage

@@ -1267,6 +1267,6 @@ QString localPageTitle(const std::string& strBytes)
     CPageScanner scanner;
     scanner.Reset();
     scanner.Parse(strBytes.data(), strBytes.size());
-    return toQ(PageTitleText(scanner.Title()));
+    return toQ(PageTitleText(scanner.Title(), strBytes));
 }
 } // namespace
