@@ -297,7 +297,10 @@ protected:
         store.SetProjects({MakeProject("p", {MakePage("A", folder.file("save/p/a.htm"), "http://h/a.htm"),
                                              MakePage("gone", folder.file("save/p/gone.htm"), "http://h/gone.htm"),
                                              MakePage("B", folder.file("save/p/b.htm"), "http://h/b.htm")}),
-                           MakeProject("empty")});
+                           MakeProject("empty"),
+                           // A crafted project file: a record naming a file that is no saved page.
+                           MakeProject("crafted", {MakePage("A", folder.file("save/p/a.htm"), "http://h/a.htm"),
+                                                   MakePage("pw", "/etc/passwd", "http://h/pw")})});
     }
 
     TempFolder folder;
@@ -316,6 +319,7 @@ TEST_F(EpubCommandTest, ErrorsAreClearAndOnlyAWrittenBookExitsZero)
     const Case cases[] = {
         {{"epub", wbr, "--project", "nope", "--out", folder.file("out")}, 1, "has no project named \"nope\""},
         {{"epub", wbr, "--project", "empty", "--out", folder.file("out")}, 1, "GetProjectInfo() faild !\n"},
+        {{"epub", wbr, "--project", "crafted", "--out", folder.file("out")}, 1, "is not a saved web page: /etc/passwd"},
         {{"epub", wbr, "--project", "p", "--out", folder.file("missing")}, 1, "does not exist"},
         {{"epub", wbr, "--project", "p", "--out", folder.file("file")}, 1, "does not exist"},
         {{"epub", folder.file("nothing.wbr"), "--project", "p", "--out", folder.file("out")}, 1, "cannot open"},
@@ -330,6 +334,17 @@ TEST_F(EpubCommandTest, ErrorsAreClearAndOnlyAWrittenBookExitsZero)
     }
     EXPECT_FALSE(files::Exists(folder.file("out/nope.epub")));
     EXPECT_FALSE(files::Exists(folder.file("out/empty.epub")));
+    EXPECT_FALSE(files::Exists(folder.file("out/crafted.epub")));
+
+    // The desktop program builds through the worker, which refuses such a record as well.
+    EpubBuildParams params;
+    params.m_strEpubFile = folder.file("out/crafted.epub");
+    params.m_strBookName = params.m_strProjectName = "crafted";
+    params.m_pages = {MakePage("A", folder.file("save/p/a.htm"), ""), MakePage("pw", "/etc/passwd", "")};
+    const EpubBuildResult result = EpubBuildWorker(params);
+    EXPECT_EQ(result.m_code, EpubBuildResult::Code::NotAPage);
+    EXPECT_EQ(result.m_strRefusedFile, "/etc/passwd");
+    EXPECT_FALSE(files::Exists(folder.file("out/crafted.epub")));
 }
 
 TEST_F(EpubCommandTest, AnUnreadablePageIsSkippedWithAWarningAndTheBookIsStillMade)

@@ -14,6 +14,7 @@
 #include "BookFiles.h"
 #include "EpubPackage.h"
 #include "XhtmlWriter.h"
+#include "chm/ChmWriter.h"
 #include "complete/CssReferences.h"
 #include "download/AsciiText.h"
 #include "download/PageScanner.h"
@@ -332,18 +333,20 @@ std::string collapsed(const std::string& text)
 }
 
 // The title a page has in the contents. The tree's title is the user's when they renamed the page;
-// otherwise it is the page's title as the engine read it without knowing the page's charset (and, in
-// project files saved by earlier versions, with its references undecoded), so the title read from the
-// decoded page serves better.
+// otherwise it is the page's title as the engine read it, and the title read from the decoded page
+// serves as well or better.
 std::string contentsTitle(const std::string& recorded, const std::string& bytes, const std::string& decoded)
 {
     CPageScanner scanner;
     scanner.Reset();
     scanner.Parse(bytes.data(), bytes.size());
-    const std::string engineTitle = PageTitleText(scanner.Title());
     const std::string tree = collapsed(codepage::PageTextToUtf8(recorded));
-    if (!tree.empty() && tree != collapsed(engineTitle) &&
-        tree != collapsed(codepage::PageTextToUtf8(scanner.Title()))) {
+    // The engine reads titles in the page's declared charset; earlier versions guessed it, and before
+    // that also left references undecoded.
+    const bool bRenamed = !tree.empty() && tree != collapsed(PageTitleText(scanner.Title(), bytes)) &&
+                          tree != collapsed(PageTitleText(scanner.Title())) &&
+                          tree != collapsed(codepage::PageTextToUtf8(scanner.Title()));
+    if (bRenamed) {
         return tree;
     }
     return collapsed(decoded);
@@ -485,6 +488,15 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
     }
     if (::access(folder.c_str(), W_OK) != 0) {
         return failed(result, EpubBuildResult::Code::CannotWrite, "the folder " + folder + " is not writable");
+    }
+
+    // Only pages go into a book: a crafted project file could name any file the user can read.
+    for (const auto& record : params.m_pages) {
+        if (!MayGoIntoBook(record.m_strLocalFile)) {
+            result.m_strRefusedFile = record.m_strLocalFile;
+            return failed(result, EpubBuildResult::Code::NotAPage,
+                          "the page " + record.m_strLocalFile + " is not a saved web page; no book was made");
+        }
     }
 
     // The pages that can be read, in order, with their pictures and style sheets.

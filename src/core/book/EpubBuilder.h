@@ -25,14 +25,16 @@ struct EpubBuildResult
         Ok,
         NoPages,     // the project has no page
         NoPageRead,  // no page of the project could be read
+        NotAPage,    // a page record names a file that is not a saved web page (a crafted project file)
         CannotWrite, // the book cannot be written where it was asked
         Cancelled,
     };
     Code m_code = Code::Ok;
-    std::string m_strMessage; // English, for the terminal
-    int m_nPages = 0;         // pages in the book
-    int m_nSkipped = 0;       // pages that could not be read
-    int m_nResources = 0;     // pictures and style sheets in the book
+    std::string m_strMessage;     // English, for the terminal
+    int m_nPages = 0;             // pages in the book
+    int m_nSkipped = 0;           // pages that could not be read
+    int m_nResources = 0;         // pictures and style sheets in the book
+    std::string m_strRefusedFile; // with NotAPage: the file the record names
 
     bool Succeeded() const { return m_code == Code::Ok; }
 };
@@ -42,7 +44,8 @@ using EpubProgress = std::function<void(int nDone, int nTotal, const std::string
 // A page that was skipped, and why (English).
 using EpubWarning = std::function<void(const std::string& strFile, const std::string& strWhy)>;
 
-// Makes one EPUB 3 book of the pages on the calling thread. Progress and warnings are called on that
+// Makes one EPUB 3 book of the pages on the calling thread. A page record naming a file other than a
+// saved web page stops the build before anything is read. Progress and warnings are called on that
 // thread. The book is written to a temporary file beside its place and renamed over it at the end, so a
 // failed or cancelled build never leaves a broken book (nor replaces an earlier one).
 EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,

@@ -20,6 +20,8 @@ QString failureText(const EpubBuildResult& result, const QString& strFile)
         return QStringLiteral("GetProjectInfo() faild !");
     case EpubBuildResult::Code::NoPageRead:
         return QStringLiteral("工程中的网页都无法读取,没有生成EPUB文件。");
+    case EpubBuildResult::Code::NotAPage:
+        return QStringLiteral("文件 %1 不是保存的网页，不能放进电子书。").arg(toQ(result.m_strRefusedFile));
     case EpubBuildResult::Code::CannotWrite:
         return QStringLiteral("无法写入EPUB文件 %1。\n%2").arg(strFile, toQ(result.m_strMessage));
     case EpubBuildResult::Code::Cancelled:
