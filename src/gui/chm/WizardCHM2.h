@@ -1,15 +1,9 @@
 #pragma once
 
-#include <QString>
-#include <QWizardPage>
-
-#include "app/UserPrompts.h"
-
-class QLineEdit;
-class QPushButton;
+#include "wizards/BookWizardPages.h"
 
 // Page 2 of the CHM wizard: the folder the book is written to.
-class CWizardCHM2 final : public QWizardPage
+class CWizardCHM2 final : public CBookFolderPage
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CWizardCHM2)
@@ -20,19 +14,4 @@ public:
 
     explicit CWizardCHM2(CUserPrompts& prompts, QWidget* pParent = nullptr);
     ~CWizardCHM2() override;
-
-    // The output folder, trimmed once the page is left with Next.
-    QString m_strSaveFolder;
-
-    void initializePage() override;
-    bool validatePage() override;
-    QLineEdit* FolderEdit() const { return m_pFolder; }
-    QPushButton* BrowseButton() const { return m_pBrowse; }
-
-private:
-    void onBrowse();
-
-    CUserPrompts& m_prompts;
-    QLineEdit* m_pFolder;
-    QPushButton* m_pBrowse;
 };
