@@ -131,6 +131,14 @@ void StandardDialogsTest::fileChoosersStartInTheGivenFolderOnce()
     QCOMPARE(folderOfNextDialog(false), QDir(strDocuments).absolutePath());
     prompts.SetStartFolder(strFolder);
     QCOMPARE(folderOfNextDialog(true), QDir(strFolder).absolutePath());
+
+    // A new account without a documents folder: home, not wherever the program was started from.
+    const QByteArray oldHome = qgetenv("HOME");
+    TempFolder home;
+    qputenv("HOME", QByteArray::fromStdString(home.path()));
+    const QString strSeen = folderOfNextDialog(false);
+    qputenv("HOME", oldHome);
+    QCOMPARE(strSeen, QDir(toQ(home.path())).absolutePath());
 }
 
 QTEST_MAIN(StandardDialogsTest)

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -21,9 +22,16 @@ QFileDialog* makeFileDialog(QWidget* parent,
     auto* dialog = new QFileDialog(parent, caption);
     dialog->setNameFilter(filter);
     dialog->setDefaultSuffix(suffix);
-    const bool bStartThere = !strStartFolder.isEmpty() && QFileInfo(strStartFolder).isDir();
-    dialog->setDirectory(bStartThere ? strStartFolder
-                                     : QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    // The project file's folder, else the documents folder, else home (a new account may have no
+    // documents folder yet; the dialog would then open wherever the program was started from).
+    QString strFolder = strStartFolder;
+    if (strFolder.isEmpty() || !QFileInfo(strFolder).isDir()) {
+        strFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    }
+    if (!QFileInfo(strFolder).isDir()) {
+        strFolder = QDir::homePath();
+    }
+    dialog->setDirectory(strFolder);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     return dialog;
 }
