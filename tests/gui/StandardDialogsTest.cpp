@@ -2,6 +2,8 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPageSetupDialog>
@@ -94,6 +96,9 @@ void StandardDialogsTest::fileAndPrintDialogsAreChinese()
         QVERIFY2(hasHan(button->text()), qPrintable(button->text()));
     }
     files.hide();
+    // The kind of each file in the dialog's list.
+    const QString strKind = QFileIconProvider().type(QFileInfo(QDir::tempPath()));
+    QVERIFY2(hasHan(strKind), qPrintable(strKind));
 
     QPrinter printer;
     QPrintDialog print(&printer);
