@@ -25,7 +25,7 @@
 #include "favorites/OrganizeFavoritesDlg.h"
 #include "platform/Files.h"
 
-class FavoritesDialogsTest : public QObject
+class FavoritesDialogsTest : public QObject, protected FavoritesTestBase
 {
     Q_OBJECT
 
@@ -43,41 +43,21 @@ private:
     void writeUrl(const QString& strRelPath, const QString& strUrl);
     QString url(const QString& strRelPath) const;
     QStringList favoritesMenu() const;
-
-    QTemporaryDir m_settingsDir;
-    std::unique_ptr<QTemporaryDir> m_pTemp;
-    QString m_strRoot;
-    FavoriteAnswers m_answers;
-    CUserPrompts m_prompts;
-    std::unique_ptr<QMenu> m_pMenu;
-    std::unique_ptr<CFavoritesMenu> m_pFavorites;
 };
 
 void FavoritesDialogsTest::initTestCase()
 {
-    QVERIFY(m_settingsDir.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+    useOwnSettings();
 }
 
 void FavoritesDialogsTest::init()
 {
-    QSettings(appinfo::organization(), appinfo::application()).clear();
-    m_pTemp = std::make_unique<QTemporaryDir>();
-    m_strRoot = m_pTemp->filePath(QStringLiteral("Favorites"));
-    m_answers = FavoriteAnswers();
-    m_prompts = m_answers.prompts();
-    m_pMenu = std::make_unique<QMenu>();
-    addFixedItems(*m_pMenu);
-    m_pFavorites = std::make_unique<CFavoritesMenu>(m_pMenu.get(), m_strRoot, m_prompts, nullptr);
-    m_pFavorites->setParent(nullptr);
+    setUpMenu();
 }
 
 void FavoritesDialogsTest::cleanup()
 {
-    m_pFavorites.reset();
-    m_pMenu.reset();
-    m_pTemp.reset();
+    tearDownMenu();
 }
 
 void FavoritesDialogsTest::writeUrl(const QString& strRelPath, const QString& strUrl)

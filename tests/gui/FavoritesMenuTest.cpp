@@ -38,7 +38,7 @@ public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
 
-class FavoritesMenuTest : public QObject
+class FavoritesMenuTest : public QObject, protected FavoritesTestBase
 {
     Q_OBJECT
 
@@ -61,41 +61,21 @@ private slots:
 private:
     void writeUrl(const QString& strRelPath, const QString& strUrl);
     QAction* item(QMenu* menu, const QString& strText) const;
-
-    QTemporaryDir m_settingsDir;
-    std::unique_ptr<QTemporaryDir> m_pTemp;
-    QString m_strRoot;
-    FavoriteAnswers m_answers;
-    CUserPrompts m_prompts;
-    std::unique_ptr<QMenu> m_pMenu;
-    std::unique_ptr<CFavoritesMenu> m_pFavorites;
 };
 
 void FavoritesMenuTest::initTestCase()
 {
-    QVERIFY(m_settingsDir.isValid());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+    useOwnSettings();
 }
 
 void FavoritesMenuTest::init()
 {
-    QSettings(appinfo::organization(), appinfo::application()).clear();
-    m_pTemp = std::make_unique<QTemporaryDir>();
-    m_strRoot = m_pTemp->filePath(QStringLiteral("Favorites"));
-    m_answers = FavoriteAnswers();
-    m_prompts = m_answers.prompts();
-    m_pMenu = std::make_unique<QMenu>();
-    addFixedItems(*m_pMenu);
-    m_pFavorites = std::make_unique<CFavoritesMenu>(m_pMenu.get(), m_strRoot, m_prompts, nullptr);
-    m_pFavorites->setParent(nullptr);
+    setUpMenu();
 }
 
 void FavoritesMenuTest::cleanup()
 {
-    m_pFavorites.reset();
-    m_pMenu.reset();
-    m_pTemp.reset();
+    tearDownMenu();
 }
 
 void FavoritesMenuTest::writeUrl(const QString& strRelPath, const QString& strUrl)

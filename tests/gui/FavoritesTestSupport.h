@@ -2,12 +2,18 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 
 #include <QDialog>
 #include <QMenu>
+#include <QSettings>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 
+#include "app/AppInfo.h"
 #include "app/UserPrompts.h"
+#include "favorites/FavoritesMenu.h"
 
 // Stands in for the user in the favorites tests: answers message boxes from a queue and records them,
 // runs dialogs with a test's own hand and returns chosen file names.
@@ -60,3 +66,47 @@ inline void addFixedItems(QMenu& menu)
     menu.addMenu(QStringLiteral("导入/导出"));
     menu.addSeparator();
 }
+
+// What each favorites test starts from: the program's settings in a folder of their own, a fresh
+// favorites folder and the frame's favorites menu over it.
+class FavoritesTestBase
+{
+protected:
+    // Once, before the first test.
+    void useOwnSettings()
+    {
+        QVERIFY(m_settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
+    }
+
+    // Before each test.
+    void setUpMenu()
+    {
+        QSettings(appinfo::organization(), appinfo::application()).clear();
+        m_pTemp = std::make_unique<QTemporaryDir>();
+        m_strRoot = m_pTemp->filePath(QStringLiteral("Favorites"));
+        m_answers = FavoriteAnswers();
+        m_prompts = m_answers.prompts();
+        m_pMenu = std::make_unique<QMenu>();
+        addFixedItems(*m_pMenu);
+        m_pFavorites = std::make_unique<CFavoritesMenu>(m_pMenu.get(), m_strRoot, m_prompts, nullptr);
+        m_pFavorites->setParent(nullptr);
+    }
+
+    // After each test.
+    void tearDownMenu()
+    {
+        m_pFavorites.reset();
+        m_pMenu.reset();
+        m_pTemp.reset();
+    }
+
+    QTemporaryDir m_settingsDir;
+    std::unique_ptr<QTemporaryDir> m_pTemp;
+    QString m_strRoot;
+    FavoriteAnswers m_answers;
+    CUserPrompts m_prompts;
+    std::unique_ptr<QMenu> m_pMenu;
+    std::unique_ptr<CFavoritesMenu> m_pFavorites;
+};
