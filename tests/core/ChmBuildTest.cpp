@@ -160,7 +160,8 @@ TEST(ChmWriter, CopiesPagesAndWritesBothHelpFiles)
     writeFile(one + "/a.htm", "page a");
     writeFile(one + "/a.files/x.gif", "GIF x");
     writeFile(one + "/a.files/sub/z.css", "css");
-    writeFile(one + "/b.htm", "page b"); // no resource folder
+    writeFile(one + "/a.files/.x.gif.part-4242-7", "half a GIF"); // left by a killed download: not copied
+    writeFile(one + "/b.htm", "page b");                          // no resource folder
     writeFile(one + "/notes", "no extension");
     writeFile(one + "/notes.files/y.png", "PNG y");
     writeFile(two + "/a.htm", "page a of another project"); // same name: shares the copy

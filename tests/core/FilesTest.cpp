@@ -103,3 +103,18 @@ TEST(Files, WriteFileGoesThroughLinksAndHonoursTheUmask)
     ::stat(kept.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
+
+TEST(Files, TempNamesAreKnownAndOtherNamesAreNot)
+{
+    TempFolder temp;
+    std::string made;
+    const int fd = files::CreateTempBeside(temp.file("x.gif"), made);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_TRUE(files::IsTempBesideName(files::FileName(made))) << made;
+    for (const char* name : {"x.gif", "x.part-12-3", ".part-12-3", ".x.part-12-", ".x.part--3", ".x.part-1a-3",
+                             ".x.part-12-3b", ".hidden", ""}) {
+        EXPECT_FALSE(files::IsTempBesideName(name)) << name;
+    }
+    EXPECT_TRUE(files::IsTempBesideName(".页面.html.part-4242-0"));
+}

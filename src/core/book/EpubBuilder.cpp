@@ -145,7 +145,8 @@ void collectResources(const BookPage& page, BookIndex& index, std::set<std::stri
         if (error) {
             break;
         }
-        if (!it->is_regular_file(error)) {
+        // A file still being written, or left half written by a killed process, is no part of the page.
+        if (!it->is_regular_file(error) || files::IsTempBesideName(it->path().filename().string())) {
             continue;
         }
         const std::string local = normalised(it->path().string());

@@ -73,8 +73,8 @@ std::string baseNameOf(const std::string& name)
 // Pages larger than this are not read to find their resource folder.
 constexpr size_t kMaxPageBytes = size_t{64} << 20;
 
-// Entry names of a folder other than "." and "..", in byte order, so a build lists its files the
-// same way on every file system.
+// Entry names of a folder other than "." and ".." and files still being written (or left half written
+// by a killed process), in byte order, so a build lists its files the same way on every file system.
 std::vector<std::string> entriesOf(const std::string& folder)
 {
     std::vector<std::string> names;
@@ -84,7 +84,7 @@ std::vector<std::string> entriesOf(const std::string& folder)
     }
     while (const dirent* entry = ::readdir(dir)) {
         std::string name = entry->d_name;
-        if (name != "." && name != "..") {
+        if (name != "." && name != ".." && !files::IsTempBesideName(name)) {
             names.push_back(std::move(name));
         }
     }

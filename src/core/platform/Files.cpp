@@ -135,6 +135,20 @@ int CreateTempBeside(const std::string& path, std::string& tempPath)
     return -1;
 }
 
+bool IsTempBesideName(std::string_view name)
+{
+    const auto part = name.rfind(".part-");
+    if (name.empty() || name[0] != '.' || part == std::string_view::npos || part == 0) {
+        return false;
+    }
+    const std::string_view numbers = name.substr(part + 6);
+    const auto dash = numbers.find('-');
+    const auto isDigits = [](std::string_view text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return dash != std::string_view::npos && isDigits(numbers.substr(0, dash)) && isDigits(numbers.substr(dash + 1));
+}
+
 bool WriteFile(const std::string& path, std::string_view data, std::string* why)
 {
     auto fail = [&](const std::string& text) {

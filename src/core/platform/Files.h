@@ -32,6 +32,9 @@ std::string FollowLinks(const std::string& path);
 // Creates a new, uniquely named file for writing beside path (".name.part-XXXXXX" in its folder), with
 // mode 0666 less the umask like any other new file; returns its descriptor and sets tempPath, or -1.
 int CreateTempBeside(const std::string& path, std::string& tempPath);
+// True for a name CreateTempBeside makes (".name.part-PID-N"): a file being written, or one a killed
+// process left half written.
+bool IsTempBesideName(std::string_view name);
 // Removes a folder with everything in it; true when nothing is left.
 bool RemoveTree(const std::string& path);
 
