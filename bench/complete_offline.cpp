@@ -24,6 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "LocalNginx.h"
 #include "complete/CssReferences.h"
 #include "complete/MarkupTags.h"
 #include "complete/Srcset.h"
@@ -35,83 +36,6 @@
 
 namespace
 {
-
-std::string FindProgram(const char* pName)
-{
-    for (const char* pDir : {"/usr/sbin", "/usr/bin", "/usr/local/sbin", "/usr/local/bin", "/sbin", "/bin"}) {
-        std::string strPath = std::string(pDir) + "/" + pName;
-        if (access(strPath.c_str(), X_OK) == 0) {
-            return strPath;
-        }
-    }
-    return std::string();
-}
-
-int FreePort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
-
-bool PortAnswers(int nPort)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(nPort));
-    bool bOk = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(fd);
-    return bOk;
-}
-
-pid_t StartNginx(const std::string& strPrefix, const std::string& strRoot, int nPort)
-{
-    const std::string strNginx = FindProgram("nginx");
-    if (strNginx.empty()) {
-        return -1;
-    }
-    files::CreateFolders(strPrefix + "/logs");
-    std::string strConf;
-    if (geteuid() == 0) {
-        strConf += "user root;\n"; // the site lies in a private temporary folder
-    }
-    strConf += "worker_processes 1;\ndaemon off;\npid " + strPrefix + "/nginx.pid;\nerror_log " + strPrefix +
-               "/logs/error.log;\nevents { worker_connections 1024; }\nhttp {\n"
-               "  access_log off;\n"
-               "  client_body_temp_path " +
-               strPrefix + "/tmp;\n  proxy_temp_path " + strPrefix + "/tmp;\n  fastcgi_temp_path " + strPrefix +
-               "/tmp;\n  uwsgi_temp_path " + strPrefix + "/tmp;\n  scgi_temp_path " + strPrefix +
-               "/tmp;\n"
-               "  types { text/html html; text/css css; image/gif gif; image/png png; image/jpeg jpg; "
-               "image/webp webp; image/svg+xml svg; font/woff2 woff2; }\n"
-               "  server { listen 127.0.0.1:" +
-               std::to_string(nPort) + "; root " + strRoot + "; }\n}\n";
-    files::WriteFile(strPrefix + "/nginx.conf", strConf);
-    pid_t pid = fork();
-    if (pid == 0) {
-        execl(strNginx.c_str(), "nginx", "-p", strPrefix.c_str(), "-c", (strPrefix + "/nginx.conf").c_str(), "-e",
-              (strPrefix + "/logs/error.log").c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    for (int i = 0; i < 100 && pid > 0; ++i) {
-        if (PortAnswers(nPort)) {
-            return pid;
-        }
-        usleep(50'000);
-    }
-    std::fprintf(stderr, "nginx did not start; see %s/logs/error.log\n", strPrefix.c_str());
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
 
 // Every page links the top page (root-relative) and its neighbour (with a fragment), and shows what
 // sites commonly show: a shared style sheet importing another with a web font and a background, a plain
@@ -186,7 +110,7 @@ int RunJob(const std::string& strTopUrl, const std::string& strSaveFolder, bool 
 
 void RunWget(const std::string& strTopUrl, const std::string& strFolder)
 {
-    const std::string strWget = FindProgram("wget");
+    const std::string strWget = CLocalNginx::FindProgram("wget");
     if (strWget.empty()) {
         return;
     }
@@ -346,7 +270,7 @@ void Print(const char* pName, const Tally& tally, int nPages)
 int main(int argc, char** argv)
 {
     const int nPages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
-    if (FindProgram("nginx").empty()) {
+    if (CLocalNginx::FindProgram("nginx").empty()) {
         std::fprintf(stderr, "complete_offline needs nginx\n");
         return 2;
     }
@@ -357,20 +281,19 @@ int main(int argc, char** argv)
         return 2;
     }
     MakeSite(strWork + "/site", nPages);
-    const int nPort = FreePort();
-    const pid_t nginx = StartNginx(strWork + "/nginx", strWork + "/site", nPort);
-    if (nginx < 0) {
+    CLocalNginx nginx;
+    if (!nginx.Start(strWork + "/nginx", strWork + "/site")) {
+        std::fprintf(stderr, "%s\n", nginx.Error().c_str());
         files::RemoveTree(strWork);
         return 2;
     }
-    const std::string strTopUrl = "http://127.0.0.1:" + std::to_string(nPort) + "/index.html";
+    const std::string strTopUrl = nginx.Url("/index.html");
     std::printf("site: top page and %d pages at %s\n\n", nPages, strTopUrl.c_str());
 
     const int nPlain = RunJob(strTopUrl, strWork + "/plain", false);
     const int nComplete = RunJob(strTopUrl, strWork + "/complete", true);
     RunWget(strTopUrl, strWork + "/wget");
-    kill(nginx, SIGQUIT);
-    waitpid(nginx, nullptr, 0);
+    nginx.Stop();
 
     std::printf("pages saved: plain %d, complete %d\n\n", nPlain, nComplete);
     const std::pair<const char*, std::string> ways[] = {

@@ -31,6 +31,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "LocalNginx.h"
 #include "platform/Files.h"
 
 namespace
@@ -56,17 +57,6 @@ size_t FileCount(const std::string& strFolder)
     return n;
 }
 
-std::string FindProgram(const char* pName)
-{
-    for (const char* pDir : {"/usr/sbin", "/usr/bin", "/usr/local/sbin", "/usr/local/bin", "/sbin", "/bin"}) {
-        std::string strPath = std::string(pDir) + "/" + pName;
-        if (access(strPath.c_str(), X_OK) == 0) {
-            return strPath;
-        }
-    }
-    return std::string();
-}
-
 sockaddr_in Loopback(int nPort)
 {
     sockaddr_in addr{};
@@ -74,37 +64,6 @@ sockaddr_in Loopback(int nPort)
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = htons(static_cast<uint16_t>(nPort));
     return addr;
-}
-
-int FreePort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr = Loopback(0);
-    socklen_t len = sizeof addr;
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    close(fd);
-    return ntohs(addr.sin_port);
-}
-
-bool PortAnswers(int nPort)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr = Loopback(nPort);
-    bool bOk = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    close(fd);
-    return bOk;
-}
-
-bool WaitForPort(int nPort)
-{
-    for (int i = 0; i < 100; ++i) {
-        if (PortAnswers(nPort)) {
-            return true;
-        }
-        usleep(50'000);
-    }
-    return false;
 }
 
 // A top page linking every page; each page shows its images (small GIF-like files of a few KiB), the
@@ -133,46 +92,6 @@ void MakeSite(const std::string& strRoot, int nPages, int nImages, int nShared)
     }
     strTop += "</body></html>\n";
     files::WriteFile(strRoot + "/index.html", strTop);
-}
-
-pid_t StartNginx(const std::string& strPrefix, const std::string& strRoot, int nPort)
-{
-    const std::string strNginx = FindProgram("nginx");
-    if (strNginx.empty()) {
-        return -1;
-    }
-    files::CreateFolders(strPrefix + "/logs");
-    std::string strConf;
-    if (geteuid() == 0) {
-        strConf += "user root;\n"; // the site lies in a private temporary folder
-    }
-    strConf += "worker_processes 1;\ndaemon off;\npid " + strPrefix + "/nginx.pid;\nerror_log " + strPrefix +
-               "/logs/error.log;\nevents { worker_connections 1024; }\nhttp {\n"
-               "  access_log " +
-               strPrefix +
-               "/logs/access.log;\n"
-               "  client_body_temp_path " +
-               strPrefix + "/tmp;\n  proxy_temp_path " + strPrefix + "/tmp;\n  fastcgi_temp_path " + strPrefix +
-               "/tmp;\n  uwsgi_temp_path " + strPrefix + "/tmp;\n  scgi_temp_path " + strPrefix +
-               "/tmp;\n"
-               "  keepalive_requests 100000;\n"
-               "  types { text/html html; image/gif gif; }\n"
-               "  server { listen 127.0.0.1:" +
-               std::to_string(nPort) + "; root " + strRoot + "; }\n}\n";
-    files::WriteFile(strPrefix + "/nginx.conf", strConf);
-    pid_t pid = fork();
-    if (pid == 0) {
-        execl(strNginx.c_str(), "nginx", "-p", strPrefix.c_str(), "-c", (strPrefix + "/nginx.conf").c_str(), "-e",
-              (strPrefix + "/logs/error.log").c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    if (pid > 0 && WaitForPort(nPort)) {
-        return pid;
-    }
-    std::fprintf(stderr, "nginx did not start; see %s/logs/error.log\n", strPrefix.c_str());
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    return -1;
 }
 
 // Lines nginx has logged: one per request.
@@ -246,7 +165,7 @@ pid_t StartRelay(int nPort, int nTargetPort, int nDelayMs)
 {
     pid_t pid = fork();
     if (pid != 0) {
-        return pid > 0 && WaitForPort(nPort) ? pid : -1;
+        return pid > 0 && CLocalNginx::WaitForPort(nPort) ? pid : -1;
     }
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
@@ -339,8 +258,8 @@ int main(int argc, char** argv)
     const int nShared = argc > 3 ? std::clamp(std::atoi(argv[3]), 0, nImages) : std::min(2, nImages);
     const int nRuns = argc > 4 ? std::max(1, std::atoi(argv[4])) : 1;
     const int nDelayMs = argc > 5 ? std::max(1, std::atoi(argv[5])) : 10;
-    const std::string strWget = FindProgram("wget");
-    if (FindProgram("nginx").empty() || strWget.empty()) {
+    const std::string strWget = CLocalNginx::FindProgram("wget");
+    if (CLocalNginx::FindProgram("nginx").empty() || strWget.empty()) {
         std::fprintf(stderr, "job_vs_wget needs nginx and wget\n");
         return 2;
     }
@@ -352,19 +271,18 @@ int main(int argc, char** argv)
         return 2;
     }
     MakeSite(strWork + "/site", nPages, nImages, nShared);
-    const int nPort = FreePort();
-    const pid_t nginx = StartNginx(strWork + "/nginx", strWork + "/site", nPort);
-    const int nRelayPort = FreePort();
-    const pid_t relay = nginx > 0 ? StartRelay(nRelayPort, nPort, nDelayMs) : -1;
-    if (nginx < 0 || relay < 0) {
-        if (nginx > 0) {
-            kill(nginx, SIGQUIT);
-            waitpid(nginx, nullptr, 0);
-        }
+    CLocalNginx nginx;
+    const bool bNginx = nginx.Start(strWork + "/nginx", strWork + "/site");
+    const int nPort = nginx.Port();
+    const int nRelayPort = CLocalNginx::FreePort();
+    const pid_t relay = bNginx ? StartRelay(nRelayPort, nPort, nDelayMs) : -1;
+    if (!bNginx || relay < 0) {
+        std::fprintf(stderr, "%s\n", bNginx ? "the relay did not start" : nginx.Error().c_str());
+        nginx.Stop();
         files::RemoveTree(strWork);
         return 2;
     }
-    const std::string strLog = strWork + "/nginx/logs/access.log";
+    const std::string strLog = nginx.AccessLog();
     const long nDistinct = 1 + nPages + static_cast<long>(nPages) * (nImages - nShared) + nShared;
     std::printf("site: %d pages x %d images (%d of them on every page): %ld distinct addresses\n", nPages, nImages,
                 nShared, nDistinct);
@@ -422,8 +340,7 @@ int main(int argc, char** argv)
 
     kill(relay, SIGKILL);
     waitpid(relay, nullptr, 0);
-    kill(nginx, SIGQUIT);
-    waitpid(nginx, nullptr, 0);
+    nginx.Stop();
     files::RemoveTree(strWork);
 
     bool bAllOk = true;

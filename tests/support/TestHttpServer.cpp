@@ -33,6 +33,7 @@ struct TestCertificate
     EVP_PKEY* pKey = nullptr;
     X509* pCert = nullptr;
     std::string strPemFile;
+    std::string strKeyFile;
 
     TestCertificate()
     {
@@ -74,12 +75,25 @@ struct TestCertificate
         PEM_write_X509(pFile, pCert);
         fclose(pFile);
         strPemFile = strTemplate;
+
+        // The key too, for other servers that present this certificate (nginx in the HTTP/2 tests).
+        strTemplate = std::string(pTmp && *pTmp ? pTmp : "/tmp") + "/trawlix-test-key-XXXXXX.pem";
+        fd = mkstemps(strTemplate.data(), 4);
+        if (fd < 0) {
+            throw std::runtime_error("cannot create the key file");
+        }
+        pFile = fdopen(fd, "w");
+        PEM_write_PrivateKey(pFile, pKey, nullptr, nullptr, 0, nullptr, nullptr);
+        fclose(pFile);
+        strKeyFile = strTemplate;
     }
 
     ~TestCertificate()
     {
-        if (!strPemFile.empty()) {
-            std::remove(strPemFile.c_str());
+        for (const std::string* pFile : {&strPemFile, &strKeyFile}) {
+            if (!pFile->empty()) {
+                std::remove(pFile->c_str());
+            }
         }
         X509_free(pCert);
         EVP_PKEY_free(pKey);
@@ -104,6 +118,17 @@ TestCertificate& Certificate()
     static TestCertificate certificate;
     return certificate;
 }
+
+} // namespace
+
+TestCertificateFiles TestHttpServer::CertificateFiles()
+{
+    const TestCertificate& cert = Certificate();
+    return {cert.strPemFile, cert.strKeyFile};
+}
+
+namespace
+{
 
 const char* ReasonPhrase(int nStatus)
 {

@@ -47,6 +47,13 @@ struct TestHttpResponse
 
 using TestHttpHandler = std::function<TestHttpResponse(const TestHttpRequest&)>;
 
+// The self-signed certificate for 127.0.0.1 that HTTPS test servers present, and its key, as PEM files.
+struct TestCertificateFiles
+{
+    std::string strCertFile;
+    std::string strKeyFile;
+};
+
 // A small threaded HTTP/1.1 server on 127.0.0.1 with an ephemeral port, optionally over TLS with a
 // self-signed certificate for 127.0.0.1 (trust it through CaFile()). Requests are routed by their exact
 // target (path + query); anything else is looked up in the served folder, else 404. The destructor stops
@@ -77,6 +84,9 @@ public:
     std::string Origin() const;
     // PEM file of the server's certificate (empty for plain HTTP).
     const std::string& CaFile() const { return m_strCaFile; }
+    // The certificate every HTTPS test server of this process presents, with its key: other servers
+    // (nginx) can present it too, and clients trust them through the same file.
+    static TestCertificateFiles CertificateFiles();
 
     // Requests received so far for one target / for all targets, in order of arrival.
     int RequestCount(const std::string& strTarget) const;
