@@ -257,6 +257,27 @@ TEST_F(DownloadWorkerTest, StopEndsTheJobAfterThePageInProgress)
     EXPECT_FALSE(g_stopDownloadEvent.Wait(0)); // the job consumed the stop
 }
 
+TEST_F(DownloadWorkerTest, AJobsOwnStopEndsItAfterThePageInProgressAndNoOtherJob)
+{
+    for (int n = 1; n <= 5; ++n) {
+        server.Route("/p" + std::to_string(n) + ".htm", TestHttpResponse::Html("page"));
+    }
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p5.htm");
+    std::atomic<bool> bStop{false};
+    recorder.hook = [&](unsigned nMessage, const std::string& strText, int) {
+        if (nMessage == WM_DOWNLOAD_BEGIN && strText == server.Url("/p3.htm")) {
+            bStop = true;
+        }
+    };
+
+    DownloadWorker(&task, nullptr, &bStop);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(3, 0), 0}));
+    EXPECT_EQ(server.RequestCount("/p4.htm"), 0);
+    EXPECT_FALSE(g_stopDownloadEvent.Wait(0)); // left for nobody else to take
+}
+
 TEST_F(DownloadWorkerTest, StopSetBeforeAJobEndsItBeforeItsFirstPage)
 {
     server.Route("/p1.htm", TestHttpResponse::Html("page"));

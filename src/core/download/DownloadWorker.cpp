@@ -207,10 +207,15 @@ int perHostLimit(int nConnections)
 class CPageRun
 {
 public:
-    CPageRun(CDownloadTask& task, CHttpSession& session, const std::atomic<bool>* pCancel, PageList& list)
+    CPageRun(CDownloadTask& task,
+             CHttpSession& session,
+             const std::atomic<bool>* pCancel,
+             const std::atomic<bool>* pStop,
+             PageList& list)
         : m_task(task)
         , m_queue(session.Queue())
         , m_pCancel(pCancel)
+        , m_pStop(pStop)
         , m_list(list)
         , m_pages(list.urls.size())
     {
@@ -279,6 +284,7 @@ private:
     CDownloadTask& m_task;
     CTransferQueue& m_queue;
     const std::atomic<bool>* m_pCancel;
+    const std::atomic<bool>* m_pStop;
     PageList& m_list;
     std::vector<Page> m_pages;
     CJobResources m_resources;
@@ -295,7 +301,8 @@ private:
 // A stop is taken once, by the first poll that sees it; from then on the job ends after its current page.
 bool CPageRun::stopRequested()
 {
-    if (!m_bStopSeen && ((m_pCancel && m_pCancel->load()) || g_stopDownloadEvent.Wait(0))) {
+    if (!m_bStopSeen &&
+        ((m_pCancel && m_pCancel->load()) || (m_pStop && m_pStop->load()) || g_stopDownloadEvent.Wait(0))) {
         m_bStopSeen = true;
         // Nothing ahead of the current page is wanted any more, and nobody is waited for.
         m_queue.EndWaits();
@@ -599,7 +606,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
 
 } // namespace
 
-int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
+int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const std::atomic<bool>* pStop)
 {
     CDownloadTask& task = *pTask;
     if (task.m_nMode != 0 && task.m_nMode != 1) {
@@ -609,7 +616,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     // A stop is taken by the first poll that sees it: one seen while the list is built ends the job there.
     bool bStopped = false;
     auto stopped = [&] {
-        bStopped = bStopped || (pCancel && pCancel->load()) || g_stopDownloadEvent.Wait(0);
+        bStopped = bStopped || (pCancel && pCancel->load()) || (pStop && pStop->load()) || g_stopDownloadEvent.Wait(0);
         return bStopped;
     };
     // Page records carry full paths, so they still name the files from any other current folder.
@@ -634,7 +641,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel)
     std::pair<int, int> counts{0, 0};
     std::vector<HeldPage> held;
     {
-        CPageRun run(task, session, pCancel, list);
+        CPageRun run(task, session, pCancel, pStop, list);
         if (task.m_nMode == 1 && !list.urls.empty()) {
             run.SetFetched(0, std::move(topBody));
         }
@@ -673,11 +680,17 @@ void CDownloadJob::Start()
         return;
     }
     m_bCancel = false;
+    m_bStop = false;
     m_bFinished = false;
     m_thread = std::thread([this] {
-        DownloadWorker(&m_task, &m_bCancel);
+        DownloadWorker(&m_task, &m_bCancel, &m_bStop);
         m_bFinished = true;
     });
+}
+
+void CDownloadJob::Stop()
+{
+    m_bStop = true;
 }
 
 void CDownloadJob::Cancel()

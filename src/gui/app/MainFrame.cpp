@@ -1121,6 +1121,13 @@ bool CMainFrame::IsAnyDownloading() const
                        [](const auto& entry) { return !entry.second->job->IsFinished(); });
 }
 
+void CMainFrame::StopAllDownloads()
+{
+    for (const auto& entry : m_jobs) {
+        entry.second->job->Stop();
+    }
+}
+
 int CMainFrame::JobCount() const
 {
     return static_cast<int>(m_jobs.size() + m_endingJobs.size());

@@ -95,6 +95,8 @@ public:
     bool StartDownload(std::uintptr_t key);
     bool IsDownloading(std::uintptr_t key) const;
     bool IsAnyDownloading() const;
+    // Every running job ends after the page it is saving.
+    void StopAllDownloads();
     // Number of jobs whose thread has not been collected yet (running, or cancelled and ending).
     int JobCount() const;
 

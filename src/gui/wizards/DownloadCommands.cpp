@@ -160,10 +160,9 @@ void CDownloadCommands::AddFromInternet(QTreeWidgetItem* project, const QString&
 
 void CDownloadCommands::StopDownload()
 {
-    // A stop given while nothing downloads would end the next job before its first page.
-    if (m_frame.IsAnyDownloading()) {
-        g_stopDownloadEvent.SetEvent();
-    }
+    // Each running job is told itself: one stop event would end only the first job to look at it, and
+    // one set while nothing downloads would end the next job before its first page.
+    m_frame.StopAllDownloads();
 }
 
 void CDownloadCommands::JobFinished(const std::string& strSummary)
