@@ -57,15 +57,6 @@ size_t FileCount(const std::string& strFolder)
     return n;
 }
 
-sockaddr_in Loopback(int nPort)
-{
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(nPort));
-    return addr;
-}
-
 // A top page linking every page; each page shows its images (small GIF-like files of a few KiB), the
 // first nShared of them the same pictures on every page.
 void MakeSite(const std::string& strRoot, int nPages, int nImages, int nShared)
@@ -170,7 +161,7 @@ pid_t StartRelay(int nPort, int nTargetPort, int nDelayMs)
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr = Loopback(nPort);
+    sockaddr_in addr = CLocalNginx::Loopback(nPort);
     if (bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener, 64) != 0) {
         _exit(1);
     }
@@ -181,7 +172,7 @@ pid_t StartRelay(int nPort, int nTargetPort, int nDelayMs)
         }
         std::thread([client, nTargetPort, nDelayMs] {
             int server = socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in target = Loopback(nTargetPort);
+            sockaddr_in target = CLocalNginx::Loopback(nTargetPort);
             if (connect(server, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
                 close(client);
                 close(server);
