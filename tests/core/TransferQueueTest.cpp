@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "GzipBytes.h"
 #include "TempFolder.h"
 #include "TestHttpServer.h"
 #include "download/HttpSession.h"
@@ -18,45 +18,6 @@
 
 namespace
 {
-
-std::uint32_t Crc32(const std::string& data)
-{
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char c : data) {
-        crc ^= c;
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-    }
-    return ~crc;
-}
-
-void AppendLe32(std::string& out, std::uint32_t n)
-{
-    for (int i = 0; i < 4; ++i) {
-        out += static_cast<char>((n >> (8 * i)) & 0xFF);
-    }
-}
-
-// A gzip stream made of stored deflate blocks: a real encoding the client has to undo.
-std::string Gzip(const std::string& data)
-{
-    std::string out("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10);
-    size_t pos = 0;
-    do {
-        const size_t n = std::min<size_t>(65535, data.size() - pos);
-        out += static_cast<char>(pos + n == data.size() ? 1 : 0);
-        out += static_cast<char>(n & 0xFF);
-        out += static_cast<char>(n >> 8);
-        out += static_cast<char>(~n & 0xFF);
-        out += static_cast<char>((~n >> 8) & 0xFF);
-        out.append(data, pos, n);
-        pos += n;
-    } while (pos < data.size());
-    AppendLe32(out, Crc32(data));
-    AppendLe32(out, static_cast<std::uint32_t>(data.size()));
-    return out;
-}
 
 TransferRequest PageRequest(const std::string& strUrl)
 {
@@ -176,7 +137,7 @@ TEST(TransferQueue, CompressedBodiesArriveDecoded)
             if (it == request.headers.end() || it->second.find("gzip") == std::string::npos) {
                 return TestHttpResponse::Text("not offered gzip", 406);
             }
-            TestHttpResponse r = TestHttpResponse::Text(Gzip(body));
+            TestHttpResponse r = TestHttpResponse::Text(GzipStored(body));
             r.headers.emplace_back("Content-Encoding", "gzip");
             return r;
         };

@@ -315,24 +315,6 @@ private:
     url::Resolver m_resolver;
 };
 
-std::string collapsed(const std::string& text)
-{
-    std::string out;
-    bool bSpace = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            bSpace = !out.empty();
-            continue;
-        }
-        if (bSpace) {
-            out += ' ';
-            bSpace = false;
-        }
-        out += c;
-    }
-    return out;
-}
-
 // The title a page has in the contents. The tree's title is the user's when they renamed the page;
 // otherwise it is the page's title as the engine read it, and the title read from the decoded page
 // serves as well or better.
@@ -341,16 +323,16 @@ std::string contentsTitle(const std::string& recorded, const std::string& bytes,
     CPageScanner scanner;
     scanner.Reset();
     scanner.Parse(bytes.data(), bytes.size());
-    const std::string tree = collapsed(codepage::PageTextToUtf8(recorded));
+    const std::string tree = book::CollapsedWhiteSpace(codepage::PageTextToUtf8(recorded));
     // The engine reads titles in the page's declared charset; earlier versions guessed it, and before
     // that also left references undecoded.
-    const bool bRenamed = !tree.empty() && tree != collapsed(PageTitleText(scanner.Title(), bytes)) &&
-                          tree != collapsed(PageTitleText(scanner.Title())) &&
-                          tree != collapsed(codepage::PageTextToUtf8(scanner.Title()));
+    const bool bRenamed = !tree.empty() && tree != book::CollapsedWhiteSpace(PageTitleText(scanner.Title(), bytes)) &&
+                          tree != book::CollapsedWhiteSpace(PageTitleText(scanner.Title())) &&
+                          tree != book::CollapsedWhiteSpace(codepage::PageTextToUtf8(scanner.Title()));
     if (bRenamed) {
         return tree;
     }
-    return collapsed(decoded);
+    return book::CollapsedWhiteSpace(decoded);
 }
 
 // The book's container, written on close. Buffers are handed to libzip, which frees them.

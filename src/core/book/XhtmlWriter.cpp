@@ -268,24 +268,6 @@ bool isPositive(std::string_view text)
     return isDigits(text) && text.find_first_not_of('0') != std::string_view::npos;
 }
 
-std::string collapsedWhiteSpace(std::string_view text)
-{
-    std::string out;
-    bool bSpace = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
-            bSpace = !out.empty();
-            continue;
-        }
-        if (bSpace) {
-            out += ' ';
-            bSpace = false;
-        }
-        out += c;
-    }
-    return out;
-}
-
 std::string textOf(const GumboNode* node)
 {
     std::string text;
@@ -375,7 +357,7 @@ private:
             if (kind == Kind::Head) {
                 headItem(item);
             } else if (kind == Kind::Title && m_page.strTitle.empty()) {
-                m_page.strTitle = collapsedWhiteSpace(textOf(item));
+                m_page.strTitle = CollapsedWhiteSpace(textOf(item));
             }
         }
     }
@@ -934,6 +916,24 @@ bool IsXmlNcName(std::string_view name)
         i += n;
     }
     return true;
+}
+
+std::string CollapsedWhiteSpace(std::string_view text)
+{
+    std::string out;
+    bool bSpace = false;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+            bSpace = !out.empty();
+            continue;
+        }
+        if (bSpace) {
+            out += ' ';
+            bSpace = false;
+        }
+        out += c;
+    }
+    return out;
 }
 
 std::string EncodeUri(std::string_view value)

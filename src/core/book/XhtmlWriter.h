@@ -54,6 +54,8 @@ std::string XmlText(std::string_view text);
 std::string XmlAttribute(std::string_view text);
 // True for an XML 1.0 name without a colon (a valid id, element or attribute name).
 bool IsXmlNcName(std::string_view name);
+// text with each run of HTML white space made one space, none at either end.
+std::string CollapsedWhiteSpace(std::string_view text);
 // A URI reference safe to write: spaces, quotes, non-ASCII bytes and other characters a URI may not
 // hold are percent-encoded; existing escapes stay.
 std::string EncodeUri(std::string_view value);
