@@ -15,6 +15,7 @@
 
 #include "TempFolder.h"
 #include "TestHttpServer.h"
+#include "WebPageTestSupport.h"
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/Text.h"
@@ -61,29 +62,6 @@ private:
 
 namespace
 {
-QByteArray PngBytes()
-{
-    QImage image(24, 16, QImage::Format_RGB32);
-    image.fill(QColor(200, 40, 40));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-QVariant RunScript(QWebEnginePage* page, const QString& strScript)
-{
-    QVariant result;
-    bool bDone = false;
-    page->runJavaScript(strScript, [&](const QVariant& value) {
-        result = value;
-        bDone = true;
-    });
-    static_cast<void>(QTest::qWaitFor([&] { return bDone; }, 10000));
-    return result;
-}
-
 // Where each text first occurs in strText, in order; -1 for a missing one.
 QList<qsizetype> Positions(const QString& strText, const QStringList& parts)
 {
@@ -104,7 +82,7 @@ void ChmBuildDlgTest::init()
                                                        "<body><img src=\"pic.png\"><p>one</p></body></html>"));
     m_pServer->Route("/p2.htm",
                      TestHttpResponse::Html("<html><head><title>Second</title></head><body><p>2</p></body></html>"));
-    TestHttpResponse png = TestHttpResponse::Text(PngBytes().toStdString());
+    TestHttpResponse png = TestHttpResponse::Text(PngBytes(24, 16, QColor(200, 40, 40)).toStdString());
     png.headers = {{"Content-Type", "image/png"}};
     m_pServer->Route("/pic.png", png);
 

@@ -10,6 +10,7 @@
 #include <QWebEnginePage>
 
 #include "TempFolder.h"
+#include "WebPageTestSupport.h"
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/Text.h"
@@ -56,29 +57,6 @@ void Write(const QString& strPath, const QByteArray& data)
     QFile file(strPath);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(data);
-}
-
-QByteArray PngBytes(int nWidth)
-{
-    QImage image(nWidth, 10, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-QVariant RunScript(QWebEnginePage* page, const QString& strScript)
-{
-    QVariant result;
-    bool bDone = false;
-    page->runJavaScript(strScript, [&](const QVariant& value) {
-        result = value;
-        bDone = true;
-    });
-    static_cast<void>(QTest::qWaitFor([&] { return bDone; }, 10000));
-    return result;
 }
 
 // Asks for url by a synchronous request from the page's own script: the text read, or "blocked".
@@ -138,7 +116,7 @@ QString ChmReaderTest::makeBook(const QString& strName)
     Write(strSource + QStringLiteral("/章节/第二节/小节.html"),
           "<html><head><meta charset=\"utf-8\"><title>小节</title></head><body><p>内容</p>"
           "<p id=\"末尾\">末尾</p></body></html>");
-    Write(strSource + QStringLiteral("/图片/图一.png"), PngBytes(31));
+    Write(strSource + QStringLiteral("/图片/图一.png"), PngBytes(31, 10, Qt::blue));
     Write(strSource + QStringLiteral("/目录.hhc"),
           "<HTML><BODY><UL>\n"
           "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"书\"></OBJECT>\n<UL>\n"
@@ -228,7 +206,7 @@ void ChmReaderTest::scriptsInABookReachNothingOutsideIt()
         "(function(){var i=document.createElement('img');i.id='probe';i.src='%1';document.body.appendChild(i);"
         "return 1;})()");
     const QString strPicture = toQ(m_pTemp->file("disk.png"));
-    Write(strPicture, PngBytes(17));
+    Write(strPicture, PngBytes(17, 10, Qt::blue));
     RunScript(browser->page(), strProbe.arg(QUrl::fromLocalFile(strPicture).toString()));
     QTest::qWait(500);
     QCOMPARE(RunScript(browser->page(), QStringLiteral("document.getElementById('probe').naturalWidth")).toInt(), 0);
