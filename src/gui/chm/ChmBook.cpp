@@ -35,6 +35,17 @@ QString WithLeadingSlash(const QString& strPath)
 {
     return strPath.startsWith(QLatin1Char('/')) ? strPath : QLatin1Char('/') + strPath;
 }
+
+// Finds the object at strObjectPath ("x.htm" or "/x.htm") in the open book pFile.
+bool resolveObject(chmFile* pFile, const QString& strObjectPath, chmUnitInfo& ui)
+{
+    if (!pFile || strObjectPath.isEmpty()) {
+        return false;
+    }
+    const QByteArray path = WithLeadingSlash(strObjectPath).toUtf8();
+    return path.size() <= CHM_MAX_PATHLEN && chm_resolve_object(pFile, path.constData(), &ui) == CHM_RESOLVE_SUCCESS;
+}
+
 } // namespace
 
 CChmBook::CChmBook() = default;
@@ -116,29 +127,15 @@ bool CChmBook::Open(const QString& strPath, QString* pWhy)
 
 bool CChmBook::Contains(const QString& strObjectPath) const
 {
-    if (!m_pFile || strObjectPath.isEmpty()) {
-        return false;
-    }
-    const QByteArray path = WithLeadingSlash(strObjectPath).toUtf8();
-    if (path.size() > CHM_MAX_PATHLEN) {
-        return false;
-    }
     chmUnitInfo ui{};
-    return chm_resolve_object(m_pFile, path.constData(), &ui) == CHM_RESOLVE_SUCCESS;
+    return resolveObject(m_pFile, strObjectPath, ui);
 }
 
 bool CChmBook::Read(const QString& strObjectPath, QByteArray& data) const
 {
     data.clear();
-    if (!m_pFile || strObjectPath.isEmpty()) {
-        return false;
-    }
-    const QByteArray path = WithLeadingSlash(strObjectPath).toUtf8();
-    if (path.size() > CHM_MAX_PATHLEN) {
-        return false;
-    }
     chmUnitInfo ui{};
-    if (chm_resolve_object(m_pFile, path.constData(), &ui) != CHM_RESOLVE_SUCCESS) {
+    if (!resolveObject(m_pFile, strObjectPath, ui)) {
         return false;
     }
     // The length comes from the book itself: a damaged one may claim anything.
