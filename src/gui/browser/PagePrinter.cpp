@@ -1,11 +1,9 @@
 #include "browser/PagePrinter.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
-#include <QPdfDocument>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -15,6 +13,7 @@
 #include <QWebEnginePage>
 
 #include "browser/BrowserHost.h"
+#include "browser/PdfPages.h"
 
 namespace
 {
@@ -168,28 +167,7 @@ bool CPagePrinter::sendToPrinter(const QByteArray& pdf, QPrinter& printer)
 
 bool CPagePrinter::drawOnPrinter(const QByteArray& pdf, QPrinter& printer)
 {
-    QBuffer buffer;
-    buffer.setData(pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument document;
-    document.load(&buffer);
-    if (document.status() != QPdfDocument::Status::Ready || document.pageCount() == 0) {
-        return false;
-    }
+    CPdfPages pages(pdf);
     QPainter painter;
-    if (!painter.begin(&printer)) {
-        return false;
-    }
-    const QPageLayout layout = printer.pageLayout();
-    const QRect rcPage = layout.fullRectPixels(printer.resolution());
-    const QPoint ptOrigin = -layout.paintRectPixels(printer.resolution()).topLeft();
-    const qreal dScale = qMin<qreal>(1.0, qreal(MAX_DRAW_DPI) / printer.resolution());
-    for (int i = 0; i < document.pageCount(); ++i) {
-        if (i > 0 && !printer.newPage()) {
-            return false;
-        }
-        painter.drawImage(QRect(ptOrigin, rcPage.size()),
-                          document.render(i, (QSizeF(rcPage.size()) * dScale).toSize()));
-    }
-    return painter.end();
+    return pages.IsReady() && painter.begin(&printer) && pages.Draw(printer, painter, MAX_DRAW_DPI) && painter.end();
 }

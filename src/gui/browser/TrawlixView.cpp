@@ -3,12 +3,10 @@
 #include <utility>
 
 #include <QAction>
-#include <QBuffer>
 #include <QOpenGLWidget>
 #include <QPageSetupDialog>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QPdfDocument>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -20,6 +18,7 @@
 #include "browser/BrowserTabCtrl.h"
 #include "browser/MyWB.h"
 #include "browser/PagePrinter.h"
+#include "browser/PdfPages.h"
 
 namespace
 {
@@ -303,33 +302,17 @@ void CTrawlixView::PrintPreview()
 
 void CTrawlixView::ShowPreview(const QByteArray& pdf)
 {
-    QBuffer buffer;
-    buffer.setData(pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument document;
-    document.load(&buffer);
-    if (document.status() != QPdfDocument::Status::Ready || document.pageCount() == 0) {
+    CPdfPages pages(pdf);
+    if (!pages.IsReady()) {
         return;
     }
     QPrintPreviewDialog dialog(m_pPrinter.get(), this);
     dialog.setObjectName(QStringLiteral("printPreview"));
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&document](QPrinter* pPrinter) {
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&pages](QPrinter* pPrinter) {
         QPainter painter(pPrinter);
         // The preview shows pages at screen size; printing from it draws them finer.
         const bool bPreview = painter.paintEngine()->type() == QPaintEngine::Picture;
-        const qreal dDpi = bPreview ? PREVIEW_DPI : PRINT_DPI;
-        // The painter starts at the printable area; the PDF pages carry the margins.
-        const QPageLayout layout = pPrinter->pageLayout();
-        const QRect rcPage = layout.fullRectPixels(pPrinter->resolution());
-        const QPoint ptOrigin = -layout.paintRectPixels(pPrinter->resolution()).topLeft();
-        const qreal dScale = qMin<qreal>(1.0, dDpi / pPrinter->resolution());
-        const QSize imageSize = (QSizeF(rcPage.size()) * dScale).toSize();
-        for (int i = 0; i < document.pageCount(); ++i) {
-            if (i > 0) {
-                pPrinter->newPage();
-            }
-            painter.drawImage(QRect(ptOrigin, rcPage.size()), document.render(i, imageSize));
-        }
+        pages.Draw(*pPrinter, painter, bPreview ? PREVIEW_DPI : PRINT_DPI);
     });
     dialog.exec();
 }
