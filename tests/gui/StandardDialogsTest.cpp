@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPageSetupDialog>
@@ -13,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include "TempFolder.h"
 #include "app/QtTranslations.h"
@@ -60,6 +62,7 @@ private slots:
     void messageBoxButtonsAreChinese();
     void fileAndPrintDialogsAreChinese();
     void fileChoosersStartInTheGivenFolderOnce();
+    void fileChooserShowsEveryColumnWhole();
 };
 
 void StandardDialogsTest::initTestCase()
@@ -144,6 +147,52 @@ void StandardDialogsTest::fileChoosersStartInTheGivenFolderOnce()
     const QString strSeen = folderOfNextDialog(false);
     qputenv("HOME", oldHome);
     QCOMPARE(strSeen, QDir(toQ(home.path())).absolutePath());
+}
+
+// The file chooser's list shows name, size, kind and date of a file without cutting any of them.
+void StandardDialogsTest::fileChooserShowsEveryColumnWhole()
+{
+    TempFolder temp;
+    QFile file(toQ(temp.file("工程.wbr")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    CUserPrompts prompts = CUserPrompts::interactive();
+    prompts.SetStartFolder(toQ(temp.path()));
+    QStringList cut;
+    bool bSeen = false;
+    whenModalShows([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        auto* tree = dialog ? dialog->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
+        if (!tree || !tree->isVisible()) {
+            return;
+        }
+        // The list fills in the background.
+        if (!QTest::qWaitFor([tree] { return tree->model()->rowCount(tree->rootIndex()) > 0; }, 5000)) {
+            return;
+        }
+        bSeen = true;
+        const QHeaderView* header = tree->header();
+        for (int nColumn = 0; nColumn < header->count(); ++nColumn) {
+            if (header->isSectionHidden(nColumn)) {
+                continue;
+            }
+            const QString strText = tree->model()->index(0, nColumn, tree->rootIndex()).data().toString();
+            const int nRight = header->sectionViewportPosition(nColumn) + header->sectionSize(nColumn);
+            if (header->sectionSize(nColumn) < tree->fontMetrics().horizontalAdvance(strText) ||
+                nRight > tree->viewport()->width()) {
+                cut.append(QStringLiteral("%1 (column %2 px wide for %3 px of text, ends at %4 of %5)")
+                               .arg(strText)
+                               .arg(header->sectionSize(nColumn))
+                               .arg(tree->fontMetrics().horizontalAdvance(strText))
+                               .arg(nRight)
+                               .arg(tree->viewport()->width()));
+            }
+        }
+    });
+    prompts.openFileName(nullptr, QStringLiteral("打开工程"), QStringLiteral("project Files (*.wbr)"),
+                         QStringLiteral("wbr"));
+    QVERIFY(bSeen);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
 }
 
 QTEST_MAIN(StandardDialogsTest)

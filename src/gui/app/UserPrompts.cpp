@@ -5,14 +5,21 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDateTime>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QLocale>
 #include <QStandardPaths>
+#include <QTreeView>
 
 namespace
 {
+// The file chooser's list: name, size, kind, date modified.
+constexpr int kDateColumn = 3;
+
 QFileDialog* makeFileDialog(QWidget* parent,
                             const QString& caption,
                             const QString& filter,
@@ -33,6 +40,19 @@ QFileDialog* makeFileDialog(QWidget* parent,
     }
     dialog->setDirectory(strFolder);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    // Qt's own chooser opens narrow and sizes its date column for a short American date, which cuts
+    // longer local ones: room for every column.
+    const int nLine = dialog->fontMetrics().height();
+    dialog->resize(dialog->sizeHint().expandedTo(QSize(48 * nLine, 30 * nLine)));
+    if (auto* tree = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        const QString strLongDate =
+            QLocale::system().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)), QLocale::ShortFormat);
+        const int nWidth = tree->fontMetrics().horizontalAdvance(strLongDate) + tree->fontMetrics().height();
+        QHeaderView* header = tree->header();
+        if (header->count() > kDateColumn && header->sectionSize(kDateColumn) < nWidth) {
+            header->resizeSection(kDateColumn, nWidth);
+        }
+    }
     return dialog;
 }
 
