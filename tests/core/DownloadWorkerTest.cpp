@@ -289,6 +289,18 @@ TEST_F(DownloadWorkerTest, StopSetBeforeAJobEndsItBeforeItsFirstPage)
     EXPECT_EQ(recorder.Events(), (std::vector<Event>{{WM_DOWNLOAD_FINISHED, summary(0, 0), 0}}));
 }
 
+TEST_F(DownloadWorkerTest, AProjectFolderOfAnEarlierJobStaysWhenNothingIsSaved)
+{
+    server.Route("/p1.htm", TestHttpResponse::Text("missing", 404));
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    files::CreateFolders(projectFile(""));
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(0, 1), 0}));
+    EXPECT_TRUE(files::IsFolder(projectFile("")));
+}
+
 TEST_F(DownloadWorkerTest, CancelAbortsAStalledTransferAndStillReportsTheSummary)
 {
     TestHttpResponse stalled = TestHttpResponse::Html(std::string(100000, 'x'));
@@ -567,6 +579,8 @@ TEST_F(DownloadWorkerTest, CancelDuringParallelTransfersEndsThemAtOnce)
     EXPECT_FALSE(files::Exists(projectFile("p1.files")));
     EXPECT_FALSE(files::Exists(projectFile("p2.htm")));
     EXPECT_EQ(strayFiles(folder.path()), std::vector<std::string>());
+    // Nothing was saved: no empty project folder is left behind either.
+    EXPECT_FALSE(files::Exists(projectFile("")));
 }
 
 TEST_F(DownloadWorkerTest, StopCutsShortTheWaitForABusyServer)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -638,6 +639,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
         list = PageList();
     }
 
+    const bool bFolderExisted = files::IsFolder(projectFolder);
     std::pair<int, int> counts{0, 0};
     std::vector<HeldPage> held;
     {
@@ -647,6 +649,12 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
         }
         counts = run.Run(projectFolder);
         held = run.Saved();
+    }
+    if (!bFolderExisted && counts.first == 0) {
+        // The folder was made for a page that was not saved after all (stopped or cancelled): it goes
+        // if nothing is in it.
+        std::error_code ec;
+        std::filesystem::remove(std::filesystem::path(projectFolder).parent_path(), ec);
     }
     if (task.m_bComplete) {
         // Links between the project's pages lead to the saved files, the new pages' and the earlier ones'
