@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "LocalNginx.h"
+#include "TestHttpServer.h"
 #include "platform/Files.h"
 
 namespace
@@ -161,7 +162,7 @@ pid_t StartRelay(int nPort, int nTargetPort, int nDelayMs)
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr = CLocalNginx::Loopback(nPort);
+    sockaddr_in addr = LoopbackAddress(nPort);
     if (bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener, 64) != 0) {
         _exit(1);
     }
@@ -172,7 +173,7 @@ pid_t StartRelay(int nPort, int nTargetPort, int nDelayMs)
         }
         std::thread([client, nTargetPort, nDelayMs] {
             int server = socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in target = CLocalNginx::Loopback(nTargetPort);
+            sockaddr_in target = LoopbackAddress(nTargetPort);
             if (connect(server, reinterpret_cast<sockaddr*>(&target), sizeof target) != 0) {
                 close(client);
                 close(server);

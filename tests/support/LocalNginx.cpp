@@ -15,7 +15,7 @@ namespace
 bool portAnswers(int nPort)
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr = CLocalNginx::Loopback(nPort);
+    sockaddr_in addr = LoopbackAddress(nPort);
     const bool bOk = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     close(fd);
     return bOk;
@@ -25,15 +25,6 @@ bool portAnswers(int nPort)
 CLocalNginx::~CLocalNginx()
 {
     Stop();
-}
-
-sockaddr_in CLocalNginx::Loopback(int nPort)
-{
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(nPort));
-    return addr;
 }
 
 std::string CLocalNginx::FindProgram(const char* pName)
@@ -50,7 +41,7 @@ std::string CLocalNginx::FindProgram(const char* pName)
 int CLocalNginx::FreePort()
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr = CLocalNginx::Loopback(0);
+    sockaddr_in addr = LoopbackAddress(0);
     socklen_t len = sizeof addr;
     bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <netinet/in.h>
 #include <string>
 #include <sys/types.h>
 
@@ -26,10 +25,9 @@ public:
     std::string AccessLog() const { return m_strWork + "/logs/access.log"; }
     const std::string& Error() const { return m_strError; }
 
-    // Helpers the benchmarks share: a program in the system's folders (empty when missing), 127.0.0.1 at
-    // a port, a port nothing listens on now, and whether something answers on a port within a few seconds.
+    // Helpers the benchmarks share: a program in the system's folders (empty when missing), a port
+    // nothing listens on now, and whether something answers on a port within a few seconds.
     static std::string FindProgram(const char* pName);
-    static sockaddr_in Loopback(int nPort);
     static int FreePort();
     static bool WaitForPort(int nPort);
 

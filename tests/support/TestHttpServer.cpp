@@ -338,6 +338,15 @@ TestHttpResponse TestHttpResponse::Redirect(int nStatus, const std::string& strL
     return r;
 }
 
+sockaddr_in LoopbackAddress(int nPort)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(nPort));
+    return addr;
+}
+
 TestHttpServer::TestHttpServer(Scheme scheme)
     : m_scheme(scheme)
 {
@@ -365,10 +374,7 @@ TestHttpServer::TestHttpServer(Scheme scheme)
     }
     int one = 1;
     setsockopt(m_nListenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
+    sockaddr_in addr = LoopbackAddress(0);
     socklen_t len = sizeof addr;
     if (::bind(m_nListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_nListenFd, 128) != 0 ||
         ::getsockname(m_nListenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {

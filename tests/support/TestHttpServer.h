@@ -6,10 +6,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <netinet/in.h>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
+
+// 127.0.0.1 at nPort, for the servers tests and benchmarks start (never any other address).
+sockaddr_in LoopbackAddress(int nPort);
 
 // One request as the server saw it.
 struct TestHttpRequest

@@ -205,6 +205,13 @@ int perHostLimit(int nConnections)
 // One job's pages, run ahead of what has been reported: once a page's body is in, the next page's body
 // (and then its resources) is fetched while the current page's resources finish. Reports go out strictly in page order,
 // each page's resources in the page's order, exactly as if the job fetched one thing at a time.
+// True when the job is cancelled or told to stop, by its own flags or by the stop event (which it
+// then takes).
+bool stopAsked(const std::atomic<bool>* pCancel, const std::atomic<bool>* pStop)
+{
+    return (pCancel && pCancel->load()) || (pStop && pStop->load()) || g_stopDownloadEvent.Wait(0);
+}
+
 class CPageRun
 {
 public:
@@ -302,8 +309,7 @@ private:
 // A stop is taken once, by the first poll that sees it; from then on the job ends after its current page.
 bool CPageRun::stopRequested()
 {
-    if (!m_bStopSeen &&
-        ((m_pCancel && m_pCancel->load()) || (m_pStop && m_pStop->load()) || g_stopDownloadEvent.Wait(0))) {
+    if (!m_bStopSeen && stopAsked(m_pCancel, m_pStop)) {
         m_bStopSeen = true;
         // Nothing ahead of the current page is wanted any more, and nobody is waited for.
         m_queue.EndWaits();
@@ -617,7 +623,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
     // A stop is taken by the first poll that sees it: one seen while the list is built ends the job there.
     bool bStopped = false;
     auto stopped = [&] {
-        bStopped = bStopped || (pCancel && pCancel->load()) || (pStop && pStop->load()) || g_stopDownloadEvent.Wait(0);
+        bStopped = bStopped || stopAsked(pCancel, pStop);
         return bStopped;
     };
     // Page records carry full paths, so they still name the files from any other current folder.
@@ -651,7 +657,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
         held = run.Saved();
     }
     if (!bFolderExisted && counts.first == 0) {
-        // The folder was made for a page that was not saved after all (stopped or cancelled): it goes
+        // The folder was made for pages none of which was saved (stopped, cancelled or failed): it goes
         // if nothing is in it.
         std::error_code ec;
         std::filesystem::remove(std::filesystem::path(projectFolder).parent_path(), ec);
