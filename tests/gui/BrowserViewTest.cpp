@@ -2,11 +2,13 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -144,6 +146,7 @@ private slots:
 
     void savedPageLoadsOwnImagesButCannotReadOtherFiles();
     void saveAsWritesPage();
+    void saveAsDialogOffersThePageTitleInTheDocumentsFolder();
     void favoritesGetAddressAndShortTitle();
     void printPreviewShowsPageOnPaper();
     void viewClosesWhileRequestPending();
@@ -731,6 +734,32 @@ void BrowserViewTest::saveAsWritesPage()
     QVERIFY(file.readAll().contains("Keep me"));
 
     QVERIFY(!m_pTabs->SaveTabAs(5, strTarget));
+}
+
+// The tab menu's 另存为: the chooser offers the page's title as the name, in the documents folder (home
+// when there is none), never in whatever folder the program was started from.
+void BrowserViewTest::saveAsDialogOffersThePageTitleInTheDocumentsFolder()
+{
+    OpenTabs({QStringLiteral("Keep me")});
+    const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString strExpected = QDir(QDir(strDocuments).exists() ? strDocuments : QDir::homePath()).absolutePath();
+    QVERIFY(QDir::currentPath() != strExpected);
+    QString strFolder;
+    QString strName;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        if (auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            strFolder = pDialog->directory().absolutePath();
+            strName = QFileInfo(pDialog->selectedFiles().value(0)).fileName();
+            pDialog->reject();
+        }
+    });
+    watcher.start(50);
+    m_pTabs->SetMenuPoint(m_pTabs->TabRow()->tabRect(0).center());
+    QVERIFY(m_pTabs->OnMenuCommand(ID_TAB_SAVE_AS));
+    watcher.stop();
+    QCOMPARE(strFolder, strExpected);
+    QCOMPARE(strName, QStringLiteral("Keep me.htm"));
 }
 
 void BrowserViewTest::favoritesGetAddressAndShortTitle()

@@ -20,25 +20,37 @@ namespace
 // The file chooser's list: name, size, kind, date modified.
 constexpr int kDateColumn = 3;
 
-QFileDialog* makeFileDialog(QWidget* parent,
-                            const QString& caption,
-                            const QString& filter,
-                            const QString& suffix,
-                            const QString& strStartFolder)
+// Where a chooser starts: strFolder (the project file's), else the documents folder, else home (a new
+// account may have no documents folder yet; the dialog would then open wherever the program was
+// started from).
+QString chooserFolder(const QString& strFolder)
 {
-    auto* dialog = new QFileDialog(parent, caption);
+    if (!strFolder.isEmpty() && QFileInfo(strFolder).isDir()) {
+        return strFolder;
+    }
+    const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(strDocuments).isDir() ? strDocuments : QDir::homePath();
+}
+
+// Asks the desktop's notification service to show a message, without waiting for an answer. Nothing
+// happens on a desktop without one.
+void sendDesktopNotification(const QString& title, const QString& text)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    message << QStringLiteral("Trawlix") << 0U << QStringLiteral("trawlix") << title << text << QStringList()
+            << QVariantMap() << -1;
+    QDBusConnection::sessionBus().send(message);
+}
+} // namespace
+
+std::unique_ptr<QFileDialog>
+MakeFileChooser(QWidget* parent, const QString& caption, const QString& filter, const QString& strStartFolder)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, caption);
     dialog->setNameFilter(filter);
-    dialog->setDefaultSuffix(suffix);
-    // The project file's folder, else the documents folder, else home (a new account may have no
-    // documents folder yet; the dialog would then open wherever the program was started from).
-    QString strFolder = strStartFolder;
-    if (strFolder.isEmpty() || !QFileInfo(strFolder).isDir()) {
-        strFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    }
-    if (!QFileInfo(strFolder).isDir()) {
-        strFolder = QDir::homePath();
-    }
-    dialog->setDirectory(strFolder);
+    dialog->setDirectory(chooserFolder(strStartFolder));
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     // Qt's own chooser opens narrow and sizes its date column for a short American date, which cuts
     // longer local ones: room for every column.
@@ -56,19 +68,6 @@ QFileDialog* makeFileDialog(QWidget* parent,
     return dialog;
 }
 
-// Asks the desktop's notification service to show a message, without waiting for an answer. Nothing
-// happens on a desktop without one.
-void sendDesktopNotification(const QString& title, const QString& text)
-{
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    message << QStringLiteral("Trawlix") << 0U << QStringLiteral("trawlix") << title << text << QStringList()
-            << QVariantMap() << -1;
-    QDBusConnection::sessionBus().send(message);
-}
-} // namespace
-
 CUserPrompts CUserPrompts::interactive()
 {
     CUserPrompts prompts;
@@ -82,8 +81,9 @@ CUserPrompts CUserPrompts::interactive()
     prompts.execDialog = [](QDialog& dialog) { return dialog.exec(); };
     prompts.openFileName = [pStart](QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& suffix) {
-        std::unique_ptr<QFileDialog> dialog(
-            makeFileDialog(parent, caption, filter, suffix, std::exchange(*pStart, QString())));
+        std::unique_ptr<QFileDialog> dialog =
+            MakeFileChooser(parent, caption, filter, std::exchange(*pStart, QString()));
+        dialog->setDefaultSuffix(suffix);
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFile);
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
@@ -93,8 +93,9 @@ CUserPrompts CUserPrompts::interactive()
     };
     prompts.saveFileName = [pStart](QWidget* parent, const QString& caption, const QString& filter,
                                     const QString& suffix) {
-        std::unique_ptr<QFileDialog> dialog(
-            makeFileDialog(parent, caption, filter, suffix, std::exchange(*pStart, QString())));
+        std::unique_ptr<QFileDialog> dialog =
+            MakeFileChooser(parent, caption, filter, std::exchange(*pStart, QString()));
+        dialog->setDefaultSuffix(suffix);
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
         if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
@@ -104,8 +105,9 @@ CUserPrompts CUserPrompts::interactive()
     };
     prompts.openFileNames = [pStart](QWidget* parent, const QString& caption, const QString& filter,
                                      const QString& suffix) {
-        std::unique_ptr<QFileDialog> dialog(
-            makeFileDialog(parent, caption, filter, suffix, std::exchange(*pStart, QString())));
+        std::unique_ptr<QFileDialog> dialog =
+            MakeFileChooser(parent, caption, filter, std::exchange(*pStart, QString()));
+        dialog->setDefaultSuffix(suffix);
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFiles);
         if (dialog->exec() != QDialog::Accepted) {
@@ -114,9 +116,8 @@ CUserPrompts CUserPrompts::interactive()
         return dialog->selectedFiles();
     };
     prompts.chooseFolder = [](QWidget* parent, const QString& caption) {
-        return QFileDialog::getExistingDirectoryUrl(
-            parent, caption, QUrl::fromLocalFile(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
-            QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
+        return QFileDialog::getExistingDirectoryUrl(parent, caption, QUrl::fromLocalFile(chooserFolder(QString())),
+                                                    QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
     };
     prompts.notify = sendDesktopNotification;
     return prompts;

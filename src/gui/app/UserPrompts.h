@@ -9,6 +9,7 @@
 #include <QUrl>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 // Everything that stops and asks the user: message boxes, modal dialogs and file choosers. The frame
@@ -56,3 +57,11 @@ struct CUserPrompts
     // The real dialogs.
     static CUserPrompts interactive();
 };
+
+// Qt's file chooser as the program shows it: it starts in strStartFolder when that is a folder, else in
+// the documents folder, else at home (never wherever the program was started from), and it is wide
+// enough to show each file's name, size, kind and date whole.
+std::unique_ptr<QFileDialog> MakeFileChooser(QWidget* parent,
+                                             const QString& caption,
+                                             const QString& filter,
+                                             const QString& strStartFolder = QString());

@@ -1,6 +1,7 @@
 #include "browser/BrowserTabCtrl.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QApplication>
 #include <QFileDialog>
@@ -8,6 +9,7 @@
 #include <QResizeEvent>
 #include <QWebEnginePage>
 
+#include "app/UserPrompts.h"
 #include "browser/BrowserCommands.h"
 #include "browser/BrowserHost.h"
 #include "browser/BrowserProfile.h"
@@ -299,11 +301,14 @@ void CBrowserTabCtrl::SaveTabWithDialog(int nIndex)
     if (strName.isEmpty()) {
         strName = QStringLiteral("page");
     }
-    const QString strPath =
-        QFileDialog::getSaveFileName(this, QStringLiteral("另存为"), strName + QStringLiteral(".htm"),
-                                     QStringLiteral("网页，全部 (*.htm *.html);;Web 档案，单一文件 (*.mht *.mhtml)"));
-    if (!strPath.isEmpty()) {
-        SaveTabAs(nIndex, strPath);
+    std::unique_ptr<QFileDialog> dialog =
+        MakeFileChooser(this, QStringLiteral("另存为"),
+                        QStringLiteral("网页，全部 (*.htm *.html);;Web 档案，单一文件 (*.mht *.mhtml)"));
+    dialog->setObjectName(QStringLiteral("saveTabDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->selectFile(strName + QStringLiteral(".htm"));
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
+        SaveTabAs(nIndex, dialog->selectedFiles().constFirst());
     }
 }
 

@@ -1,22 +1,24 @@
 #include "epub/WizardSheetEpub.h"
 
-#include <QFileDialog>
 #include <QIcon>
 
 #include "epub/WizardEpub1.h"
+#include "wizards/BrowseForFolder.h"
 
 namespace
 {
-QString pickFolder(QWidget* pOwner, const QString& strTitle)
+CWizardEpub2::FolderFn folderPicker(CUserPrompts& prompts)
 {
-    return QFileDialog::getExistingDirectory(pOwner, strTitle, QString(), QFileDialog::ShowDirsOnly);
+    return [&prompts](QWidget* pOwner, const QString& strTitle) {
+        return BrowseForFolder(prompts, pOwner, strTitle, kBrowseOnlyFileSystemFolders);
+    };
 }
 } // namespace
 
 CWizardSheetEpub::CWizardSheetEpub(CUserPrompts& prompts, QWidget* pParent, CWizardEpub2::FolderFn chooseFolder)
     : QWizard(pParent)
     , m_pPage1(new CWizardEpub1(prompts, this))
-    , m_pPage2(new CWizardEpub2(prompts, chooseFolder ? std::move(chooseFolder) : pickFolder, this))
+    , m_pPage2(new CWizardEpub2(prompts, chooseFolder ? std::move(chooseFolder) : folderPicker(prompts), this))
 {
     setObjectName(QStringLiteral("epubWizard"));
     setWindowTitle(QStringLiteral("New EPUB Wizard"));
