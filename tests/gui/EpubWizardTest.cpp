@@ -153,13 +153,14 @@ void EpubWizardTest::wizardPresetsRefusesAndMakesTheBookThatOpensInTheDesktopRea
         if (auto* wizard = qobject_cast<CWizardSheetEpub*>(&dialog)) {
             wizard->show();
             [&] {
+                QCOMPARE(wizard->windowTitle(), QStringLiteral("生成EPUB文件"));
                 // The book's name comes from the page's project; an empty one is refused.
                 CWizardEpub1* page1 = wizard->Page1();
                 QCOMPARE(page1->NameEdit()->text(), QStringLiteral("小说"));
                 page1->NameEdit()->setText(QStringLiteral("   "));
                 wizard->next();
                 QCOMPARE(wizard->currentId(), int(CWizardSheetEpub::PAGE_NAME));
-                QCOMPARE(m_asked.value(0), QStringLiteral("New Project Wizard|文件名不能为空."));
+                QCOMPARE(m_asked.value(0), QStringLiteral("生成EPUB文件|文件名不能为空."));
                 page1->NameEdit()->setText(QStringLiteral("  小说全集.epub "));
                 wizard->next();
                 // The folder starts at the documents folder and must exist.
@@ -168,7 +169,7 @@ void EpubWizardTest::wizardPresetsRefusesAndMakesTheBookThatOpensInTheDesktopRea
                 QCOMPARE(page2->FolderEdit()->text(), toQ(files::DocumentsFolder()));
                 page2->FolderEdit()->setText(strOut + QStringLiteral("/missing"));
                 QVERIFY(!wizard->validateCurrentPage());
-                QCOMPARE(m_asked.value(1), QStringLiteral("New Project Wizard|指定存放目录不存在."));
+                QCOMPARE(m_asked.value(1), QStringLiteral("生成EPUB文件|指定存放目录不存在."));
                 page2->FolderEdit()->setText(QStringLiteral(" ") + strOut + QStringLiteral(" "));
             }();
             return wizard->validateCurrentPage() ? int(QDialog::Accepted) : int(QDialog::Rejected);

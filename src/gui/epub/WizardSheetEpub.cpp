@@ -21,7 +21,7 @@ CWizardSheetEpub::CWizardSheetEpub(CUserPrompts& prompts, QWidget* pParent, CWiz
     , m_pPage2(new CWizardEpub2(prompts, chooseFolder ? std::move(chooseFolder) : folderPicker(prompts), this))
 {
     setObjectName(QStringLiteral("epubWizard"));
-    setWindowTitle(QStringLiteral("New EPUB Wizard"));
+    setWindowTitle(QStringLiteral("生成EPUB文件"));
     setWizardStyle(QWizard::ModernStyle);
     setOption(QWizard::NoBackButtonOnStartPage, true);
     setOption(QWizard::HaveHelpButton, false);
@@ -36,5 +36,5 @@ CWizardSheetEpub::~CWizardSheetEpub() = default;
 
 QString CWizardSheetEpub::RefusalCaption()
 {
-    return QStringLiteral("New Project Wizard");
+    return QStringLiteral("生成EPUB文件");
 }

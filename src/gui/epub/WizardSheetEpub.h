@@ -8,7 +8,7 @@
 
 class CWizardEpub1;
 
-// The EPUB wizard "New EPUB Wizard": the book's name, then its folder, whose Finish starts the build.
+// The EPUB wizard "生成EPUB文件": the book's name, then its folder, whose Finish starts the build.
 class CWizardSheetEpub final : public QWizard
 {
     Q_OBJECT
@@ -30,7 +30,7 @@ public:
     CWizardEpub1* Page1() const { return m_pPage1; }
     CWizardEpub2* Page2() const { return m_pPage2; }
 
-    // The caption of the wizard pages' refusals, as the other wizards have it.
+    // The caption of the wizard pages' refusals: the wizard's own title.
     static QString RefusalCaption();
 
 private:
