@@ -167,6 +167,7 @@ void EpubWizardTest::wizardPresetsRefusesAndMakesTheBookThatOpensInTheDesktopRea
                 CWizardEpub2* page2 = wizard->Page2();
                 QCOMPARE(wizard->currentId(), int(CWizardSheetEpub::PAGE_FOLDER));
                 QCOMPARE(page2->FolderEdit()->text(), toQ(files::DocumentsFolder()));
+                QCOMPARE(page2->BrowseButton()->text(), QStringLiteral("浏览"));
                 page2->FolderEdit()->setText(strOut + QStringLiteral("/missing"));
                 QVERIFY(!wizard->validateCurrentPage());
                 QCOMPARE(m_asked.value(1), QStringLiteral("生成EPUB文件|指定存放目录不存在."));

@@ -13,6 +13,7 @@ BookPageTexts texts()
     texts.strSubTitle = QStringLiteral(" ");
     texts.strLabel = QStringLiteral("CHM 存放位置:");
     texts.strEditName = QStringLiteral("edit%1").arg(CWizardCHM2::kFolderId);
+    texts.strButton = QStringLiteral("Browse");
     texts.strButtonName = QStringLiteral("button%1").arg(CWizardCHM2::kBrowseId);
     texts.strRefusalCaption = CWizardSheetOK::RefusalCaption();
     return texts;

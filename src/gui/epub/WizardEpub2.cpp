@@ -12,6 +12,7 @@ BookPageTexts texts()
     texts.strSubTitle = QStringLiteral("选择完成按钮,开始生成EPUB电子书。");
     texts.strLabel = QStringLiteral("EPUB 存放位置:");
     texts.strEditName = QStringLiteral("folderEdit");
+    texts.strButton = QStringLiteral("浏览");
     texts.strButtonName = QStringLiteral("browseButton");
     texts.strRefusalCaption = CWizardSheetEpub::RefusalCaption();
     return texts;

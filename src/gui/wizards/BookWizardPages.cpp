@@ -80,7 +80,7 @@ CBookFolderPage::CBookFolderPage(CUserPrompts& prompts,
     , m_chooseFolder(std::move(chooseFolder))
     , m_strRefusalCaption(texts.strRefusalCaption)
     , m_pFolder(new QLineEdit(this))
-    , m_pBrowse(new QPushButton(QStringLiteral("Browse"), this))
+    , m_pBrowse(new QPushButton(texts.strButton, this))
 {
     setUpPage(this, texts);
     m_pFolder->setObjectName(texts.strEditName);

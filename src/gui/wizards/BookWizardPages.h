@@ -18,7 +18,8 @@ struct BookPageTexts
     QString strSubTitle;       // the header's line under it (the band shows only with one)
     QString strLabel;          // over the edit box
     QString strEditName;       // object name of the edit box
-    QString strButtonName;     // object name of the Browse button (the folder page)
+    QString strButton;         // the text of the folder page's browse button
+    QString strButtonName;     // object name of the browse button
     QString strRefusalCaption; // caption of the box that refuses a value
 };
 
