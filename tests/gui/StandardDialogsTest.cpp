@@ -62,6 +62,7 @@ private slots:
     void messageBoxButtonsAreChinese();
     void fileAndPrintDialogsAreChinese();
     void fileChoosersStartInTheGivenFolderOnce();
+    void fileChooserShowsEveryColumnWhole_data();
     void fileChooserShowsEveryColumnWhole();
 };
 
@@ -150,16 +151,32 @@ void StandardDialogsTest::fileChoosersStartInTheGivenFolderOnce()
 }
 
 // The file chooser's list shows name, size, kind and date of a file without cutting any of them.
+void StandardDialogsTest::fileChooserShowsEveryColumnWhole_data()
+{
+    QTest::addColumn<bool>("bFolder");
+    QTest::newRow("file") << false;
+    QTest::newRow("folder") << true;
+}
+
+// The file and folder choosers' lists show name, size, kind and date without cutting any of them; the
+// folder chooser starts in the documents folder (home when there is none).
 void StandardDialogsTest::fileChooserShowsEveryColumnWhole()
 {
+    QFETCH(bool, bFolder);
     TempFolder temp;
-    QFile file(toQ(temp.file("工程.wbr")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString strStart =
+        bFolder ? QDir(QDir(strDocuments).exists() ? strDocuments : QDir::homePath()).absolutePath() : toQ(temp.path());
+    if (bFolder) {
+        QVERIFY(QDir(strStart).mkpath(QStringLiteral("章节")));
+    } else {
+        QFile file(toQ(temp.file("工程.wbr")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
     CUserPrompts prompts = CUserPrompts::interactive();
     prompts.SetStartFolder(toQ(temp.path()));
     QStringList cut;
-    bool bSeen = false;
+    QString strSeenIn;
     whenModalShows([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         auto* tree = dialog ? dialog->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
@@ -170,7 +187,7 @@ void StandardDialogsTest::fileChooserShowsEveryColumnWhole()
         if (!QTest::qWaitFor([tree] { return tree->model()->rowCount(tree->rootIndex()) > 0; }, 5000)) {
             return;
         }
-        bSeen = true;
+        strSeenIn = dialog->directory().absolutePath();
         const QHeaderView* header = tree->header();
         for (int nColumn = 0; nColumn < header->count(); ++nColumn) {
             if (header->isSectionHidden(nColumn)) {
@@ -189,9 +206,13 @@ void StandardDialogsTest::fileChooserShowsEveryColumnWhole()
             }
         }
     });
-    prompts.openFileName(nullptr, QStringLiteral("打开工程"), QStringLiteral("project Files (*.wbr)"),
-                         QStringLiteral("wbr"));
-    QVERIFY(bSeen);
+    if (bFolder) {
+        prompts.chooseFolder(nullptr, QStringLiteral("选择存放目录:"));
+    } else {
+        prompts.openFileName(nullptr, QStringLiteral("打开工程"), QStringLiteral("project Files (*.wbr)"),
+                             QStringLiteral("wbr"));
+    }
+    QCOMPARE(strSeenIn, strStart);
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(", "))));
 }
 

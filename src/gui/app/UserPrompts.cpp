@@ -49,7 +49,9 @@ std::unique_ptr<QFileDialog>
 MakeFileChooser(QWidget* parent, const QString& caption, const QString& filter, const QString& strStartFolder)
 {
     auto dialog = std::make_unique<QFileDialog>(parent, caption);
-    dialog->setNameFilter(filter);
+    if (!filter.isEmpty()) {
+        dialog->setNameFilter(filter);
+    }
     dialog->setDirectory(chooserFolder(strStartFolder));
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     // Qt's own chooser opens narrow and sizes its date column for a short American date, which cuts
@@ -116,8 +118,14 @@ CUserPrompts CUserPrompts::interactive()
         return dialog->selectedFiles();
     };
     prompts.chooseFolder = [](QWidget* parent, const QString& caption) {
-        return QFileDialog::getExistingDirectoryUrl(parent, caption, QUrl::fromLocalFile(chooserFolder(QString())),
-                                                    QFileDialog::ShowDirsOnly, {QStringLiteral("file")});
+        std::unique_ptr<QFileDialog> dialog = MakeFileChooser(parent, caption, QString());
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+        dialog->setSupportedSchemes({QStringLiteral("file")});
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedUrls().isEmpty()) {
+            return QUrl();
+        }
+        return dialog->selectedUrls().constFirst();
     };
     prompts.notify = sendDesktopNotification;
     return prompts;
