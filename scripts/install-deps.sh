@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-webengine-dev qt6-pdf-dev libqt6webenginecore6-bin libgl-dev
     qt6-translations-l10n
     fp-utils libchm-bin libchm-dev
-    libgumbo-dev libzip-dev
+    libgumbo-dev libzip-dev libsqlite3-dev
     fonts-noto-cjk
 )
 if [ "${1:-}" = "--test" ]; then
