@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "complete/MarkupTags.h"
 #include "download/HttpFetcher.h"
 #include "download/PageScanner.h"
 #include "download/PageTitle.h"
@@ -75,7 +76,8 @@ int RunScan(const CliArgs& args)
     page.resize(std::min(page.size(), page.find('\0')));
     CPageScanner scanner;
     scanner.Reset();
-    scanner.SetBaseUrl(base);
+    // Relative references resolve as a browser resolves them: against the page's <base href>, if any.
+    scanner.SetBaseUrl(markup::DocumentBase(page, base));
     scanner.Parse(page.data(), page.size());
 
     std::printf("title: %s\n", TerminalSafe(oneLine(DecodeCharacterReferences(codepage::LabelledTextToUtf8(

@@ -8,6 +8,7 @@
 #include "RunProcess.h"
 #include "TempFolder.h"
 #include "TestHttpServer.h"
+#include "complete/ExecutableContent.h"
 #include "download/DownloadTask.h"
 #include "download/DownloadWorker.h"
 #include "download/PageScanner.h"
@@ -242,5 +243,124 @@ TEST_F(CompleteJobTest, TheTasksCookieLinesGoWithEveryRequestToTheirHost)
     for (const TestHttpRequest& request : requests) {
         const bool bCss = request.strTarget.rfind("/css/", 0) == 0;
         EXPECT_EQ(request.headers.at("cookie"), bCss ? "css=q2; sid=q1" : "sid=q1") << request.strTarget;
+    }
+}
+
+TEST_F(CompleteJobTest, NoDecodedValueBecomesMarkupAndStrippedPagesHoldNothingToRun)
+{
+    // Sheet escapes that decode to "</style><img onerror>" and "</style><script>", handlers, a
+    // javascript: link spelt with a tab, and a <noscript> that a browser with scripts on reads as text.
+    const std::string hostile =
+        "<html><head><style>p{background:url(\\3c/style\\3e\\3cimg\\20src=x\\20onerror=alert\\28 1\\29\\3e)}\n"
+        "q{background:url('\\3c/style\\3e\\3cscript\\3e alert(5)\\3c/script\\3e')}</style>\n"
+        "<script src=\"/js/app.js\"></script></head><body onload=\"go()\">\n"
+        "<a href=\"java&#x09;script:alert(2)\">a</a>\n"
+        "<noscript><p title=\"</noscript><img src=x onerror=alert(3)>\"></noscript>\n"
+        "<img src=\"/img/pic.png\" onerror=\"alert(4)\"></body></html>\n";
+    server.Route("/hostile.html", TestHttpResponse::Html(hostile));
+    server.Route("/js/app.js", TestHttpResponse::Text("document.title = 'app';"));
+    for (bool bStrip : {true, false}) {
+        SCOPED_TRACE(bStrip);
+        const std::string project = bStrip ? "stripped" : "kept";
+        std::vector<std::string> args = {"get",         "--from",    server.Url("/hostile.html"),
+                                         "--project",   project,     "--folder",
+                                         folder.path(), "--complete"};
+        if (bStrip) {
+            args.push_back("--strip-scripts");
+        }
+        const ProcessResult run = RunCli(args);
+        const std::string p = folder.path() + "/" + project + "/";
+        ASSERT_TRUE(files::Exists(p + "00.htm")) << run.strOut << run.strErr;
+        const std::string page = Read(p + "00.htm");
+        // The style block ends where the server's ended, and no script comes out of it.
+        EXPECT_EQ(page.find("</style>"), page.rfind("</style>")) << page;
+        EXPECT_FALSE(Contains(page, "alert(5)</script>")) << page;
+        EXPECT_FALSE(Contains(page, "<img src=x onerror=alert(1)")) << page;
+        if (bStrip) {
+            EXPECT_FALSE(markup::HasExecutable(page)) << page;
+            for (const char* part : {" onerror", " onload", "<script", "script:"}) {
+                EXPECT_FALSE(Contains(page, part)) << part << "\n" << page;
+            }
+            // A script that will not run is not fetched either.
+            EXPECT_EQ(server.RequestCount("/js/app.js"), 0);
+            EXPECT_FALSE(files::Exists(p + "00.files/app.js"));
+        } else {
+            // Kept scripts run from their saved copies.
+            EXPECT_TRUE(Contains(page, "<script src=\"00.files/app.js\"></script>")) << page;
+            EXPECT_EQ(Read(p + "00.files/app.js"), "document.title = 'app';");
+            EXPECT_EQ(page.find("<script"), page.rfind("<script")) << page;
+        }
+    }
+}
+
+TEST_F(CompleteJobTest, LinksAndFilesResolveAgainstTheBaseOfThePage)
+{
+    server.Route("/dir/index.html", TestHttpResponse::Html("<html><head><base href=\"/sub/\"></head><body>"
+                                                           "<a href=\"p2.html\">two</a><img src=\"pic.png\">"
+                                                           "</body></html>"));
+    server.Route("/sub/p2.html", TestHttpResponse::Html("<p>the right page</p>"));
+    server.Route("/dir/p2.html", TestHttpResponse::Html("<p>the wrong page</p>"));
+    server.Route("/sub/pic.png", TestHttpResponse::Text("png"));
+    for (bool bComplete : {false, true}) {
+        SCOPED_TRACE(bComplete);
+        const std::string project = bComplete ? "complete" : "plain";
+        std::vector<std::string> args = {"get",      "--top",      server.Url("/dir/index.html"), "--project", project,
+                                         "--folder", folder.path()};
+        if (bComplete) {
+            args.push_back("--complete");
+        }
+        const ProcessResult run = RunCli(args);
+        EXPECT_EQ(run.nExitCode, 0) << run.strOut << run.strErr;
+        const std::string p = folder.path() + "/" + project + "/";
+        EXPECT_EQ(Read(p + "p2.html"), "<p>the right page</p>");
+        EXPECT_EQ(Read(p + "index.files/pic.png"), "png");
+        if (bComplete) {
+            // The <base> is gone, and the link leads to the saved copy of the page it named.
+            EXPECT_TRUE(Contains(Read(p + "index.html"), "<a href=\"p2.html\" data-trawlix-href=\"" +
+                                                             server.Url("/sub/p2.html") + "\">two</a>"))
+                << Read(p + "index.html");
+        }
+    }
+    EXPECT_EQ(server.RequestCount("/dir/p2.html"), 0);
+    EXPECT_EQ(server.RequestCount("/sub/p2.html"), 2);
+}
+
+TEST_F(CompleteJobTest, APageStopsPullingFilesAtItsLimitAndKeepsNoSheetCopies)
+{
+    // One sheet imports 34 large ones: fetched sixteen at a time, the page stops once its files pass
+    // the limit, and names each sheet it left out.
+    constexpr int kSheets = 34;
+    constexpr std::uint64_t kSheetSize = 9u << 20;
+    std::string imports;
+    for (int n = 0; n < kSheets; ++n) {
+        imports += "@import url(big" + std::to_string(n) + ".css);\n";
+        TestHttpResponse big;
+        big.nGeneratedSize = kSheetSize;
+        server.Route("/css/big" + std::to_string(n) + ".css", big);
+    }
+    server.Route("/css/all.css", TestHttpResponse::Text(imports));
+    server.Route("/big.html", TestHttpResponse::Html("<link rel=stylesheet href=\"css/all.css\"><p>big</p>"));
+    const ProcessResult run =
+        RunCli({"get", "--from", server.Url("/big.html"), "--project", "big", "--folder", folder.path(), "--complete"});
+    const std::string p = folder.path() + "/big/";
+    ASSERT_TRUE(files::Exists(p + "00.htm")) << run.strOut << run.strErr;
+    int nFetched = 0;
+    int nLeftOut = 0;
+    for (int n = 0; n < kSheets; ++n) {
+        const std::string url = server.Url("/css/big" + std::to_string(n) + ".css");
+        if (server.RequestCount("/css/big" + std::to_string(n) + ".css") != 0) {
+            ++nFetched;
+            EXPECT_TRUE(Contains(Read(p + "00.files/all.css"), "@import url(big" + std::to_string(n) + ".css)"));
+        } else {
+            ++nLeftOut;
+            EXPECT_TRUE(Contains(run.strOut, url + " (left out: the page's files passed 256 MB)   failed")) << url;
+            EXPECT_TRUE(Contains(Read(p + "00.files/all.css"), "@import url(" + url + ")"));
+        }
+    }
+    EXPECT_EQ(nFetched, 32);
+    EXPECT_EQ(nLeftOut, kSheets - 32);
+    // Sheets kept as they came for later pages are gone with the job.
+    for (const std::string& file : Tree(p)) {
+        EXPECT_EQ(file.find(".part-"), std::string::npos) << file;
     }
 }

@@ -80,8 +80,17 @@ TEST(CompletePage, RewritesTheReferencesAPageNeeds)
          "<div style=\"filter:url(#f)\"><img src=\"javascript:void(0)\">"},
         {"<script>var s='<img src=\"no.png\">';</script><!-- <img src=no2.png> -->",
          "<script>var s='<img src=\"no.png\">';</script><!-- <img src=no2.png> -->"},
-        // A <base> would send local references back to the web: it goes, and references resolve against it.
+        // A <base> would send local references back to the web: it goes, and references resolve against it,
+        // links too, wherever in the page the <base> stands.
         {"<base href=\"http://cdn.test/x/\"><img src=\"i.png\">", "<img src=\"page.files/i.png\">"},
+        {"<a href=\"p2.html#s\">2</a><area href=/top.html><iframe src=f.html></iframe><form action=go>"
+         "<a href=\"mailto:a@b.test\">m</a><a href=\"#x\">x</a><base href=\"/sub/\">",
+         "<a href=\"http://h.test/sub/p2.html#s\">2</a><area href=\"http://h.test/top.html\">"
+         "<iframe src=\"http://h.test/sub/f.html\"></iframe><form action=\"http://h.test/sub/go\">"
+         "<a href=\"mailto:a@b.test\">m</a><a href=\"http://h.test/sub/#x\">x</a>"},
+        {"<a href=\"p2.html\">2</a>", "<a href=\"p2.html\">2</a>"},
+        // A kept script runs from its saved file.
+        {"<script src=\"js/app.js\" integrity=\"sha384-x\"></script>", "<script src=\"page.files/app.js\"></script>"},
         // A page with nothing to fetch is not touched.
         {"<p class=x>Text & <b>more</b>", "<p class=x>Text & <b>more</b>"},
     };
@@ -95,6 +104,34 @@ TEST(CompletePage, AFileThatFailedKeepsItsWebAddress)
 {
     EXPECT_EQ(Saved("<link rel=stylesheet href=\"css/a.css\"><img data-src=\"/i/b.png#x\">", true),
               "<link rel=stylesheet href=\"http://h.test/dir/css/a.css\"><img src=\"http://h.test/i/b.png#x\">");
+}
+
+TEST(CompletePage, DecodedEscapesNeverBecomeMarkup)
+{
+    // A sheet escape decodes to "</style><img ... onerror=...>": the file fails, and the address written
+    // back in its place must not end the style block.
+    const std::string hostile =
+        "<style>p{background:url(\\3c/style\\3e\\3cimg\\20src=x\\20onerror=alert\\28 1\\29\\3e)}"
+        "q{background:url('\\3c/style\\3e\\3cscript\\3e alert(2)\\3c/script\\3e')}</style>"
+        "<img src=\"a.png#&lt;/x&gt;&quot;\">";
+    for (bool bFail : {true, false}) {
+        SCOPED_TRACE(bFail);
+        const std::string saved = Saved(hostile, bFail);
+        EXPECT_EQ(saved.find("<img src=x"), std::string::npos) << saved;
+        EXPECT_EQ(saved.find("<script"), std::string::npos) << saved;
+        EXPECT_EQ(saved.find("</style>"), saved.rfind("</style>")) << saved;
+        EXPECT_EQ(saved.find("</x>"), std::string::npos) << saved;
+    }
+    EXPECT_NE(Saved(hostile, true).find("url(\"http://h.test/dir/%3C/style%3E%3Cimg%20src=x%20onerror=alert(1)%3E\")"),
+              std::string::npos)
+        << Saved(hostile, true);
+}
+
+TEST(CompletePage, ScriptsAndEmbedsOfAPageWithoutScriptsAreNotFetched)
+{
+    CCompletePage page("<script src=\"a.js\"></script><embed src=\"e.svg\"><img src=\"i.png\">", kBase, "p.files",
+                       false);
+    EXPECT_EQ(Urls(page), std::vector<std::string>{"http://h.test/dir/i.png"});
 }
 
 TEST(CompletePage, ResolvesEachAddressOnceAndNamesFilesSafely)
@@ -128,10 +165,11 @@ TEST(CompletePage, SheetsAddWhatTheyReferToRelativeToThemselves)
     CCompletePage page("<link rel=stylesheet href=\"/css/a.css\">", kBase, "my page.files");
     ASSERT_EQ(page.Pending(), std::vector<std::size_t>{0});
     page.Requisites()[0].state = Requisite::State::Saved;
-    page.AddSheet(0, "@import 'a.css';@import url(b.css);\n"
-                     "@font-face{src:url(../fonts/f.woff2) format('woff2')}\n"
-                     "p{background:url(data:image/gif;base64,R0)}\nq{background:url(\"/img/bg.png\")}\n"
-                     "r{content:\"é\"}");
+    const std::string sheet = "@import 'a.css';@import url(b.css);\n"
+                              "@font-face{src:url(../fonts/f.woff2) format('woff2')}\n"
+                              "p{background:url(data:image/gif;base64,R0)}\nq{background:url(\"/img/bg.png\")}\n"
+                              "r{content:\"é\"}";
+    page.AddSheet(0, sheet);
     // a.css imports itself: nothing new to fetch for it.
     EXPECT_EQ(Urls(page),
               (std::vector<std::string>{"http://h.test/css/a.css (sheet)", "http://h.test/css/b.css (sheet)",
@@ -140,27 +178,31 @@ TEST(CompletePage, SheetsAddWhatTheyReferToRelativeToThemselves)
     page.Requisites()[1].state = Requisite::State::Saved;
     page.Requisites()[2].state = Requisite::State::Saved;
     page.Requisites()[3].state = Requisite::State::Failed;
-    EXPECT_EQ(page.RewrittenSheet(0), "@charset \"UTF-8\";\n@import \"a.css\";@import url(b.css);\n"
-                                      "@font-face{src:url(f.woff2) format('woff2')}\n"
-                                      "p{background:url(data:image/gif;base64,R0)}\n"
-                                      "q{background:url(http://h.test/img/bg.png)}\nr{content:\"é\"}");
+    EXPECT_EQ(page.RewrittenSheet(0, sheet), "@charset \"UTF-8\";\n@import \"a.css\";@import url(b.css);\n"
+                                             "@font-face{src:url(f.woff2) format('woff2')}\n"
+                                             "p{background:url(data:image/gif;base64,R0)}\n"
+                                             "q{background:url(http://h.test/img/bg.png)}\nr{content:\"é\"}");
     EXPECT_EQ(page.Rewritten(), "<link rel=stylesheet href=\"my%20page.files/a.css\">");
 }
 
 TEST(CompletePage, ImportCyclesAndDeepChainsEnd)
 {
+    // Each sheet imports the next one and the first one again.
+    const auto Chained = [](std::size_t i) {
+        return "@import 's" + std::to_string(i + 1) + ".css'; @import 's0.css';";
+    };
     CCompletePage page("<style>@import 's0.css';</style>", kBase, "p.files");
     for (int round = 0; round < 20 && !page.Pending().empty(); ++round) {
         for (std::size_t i : page.Pending()) {
             page.Requisites()[i].state = Requisite::State::Saved;
-            // Each sheet imports the next one and the first one again.
-            page.AddSheet(i, "@import 's" + std::to_string(i + 1) + ".css'; @import 's0.css';");
+            page.AddSheet(i, Chained(i));
         }
     }
     EXPECT_TRUE(page.Pending().empty());
     const auto& requisites = page.Requisites();
     ASSERT_EQ(requisites.size(), static_cast<std::size_t>(CCompletePage::kMaxSheetDepth) + 2);
     EXPECT_EQ(requisites.back().state, Requisite::State::Skipped);
-    const std::string deepest = page.RewrittenSheet(CCompletePage::kMaxSheetDepth);
+    const std::string deepest =
+        page.RewrittenSheet(CCompletePage::kMaxSheetDepth, Chained(CCompletePage::kMaxSheetDepth));
     EXPECT_NE(deepest.find("@import \"http://h.test/dir/s9.css\""), std::string::npos) << deepest;
 }

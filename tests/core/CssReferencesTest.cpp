@@ -94,4 +94,7 @@ TEST(CssReferences, TokensQuoteWhatNeedsIt)
     EXPECT_EQ(css::UrlToken("a\"b\\c"), "url(\"a\\\"b\\\\c\")");
     EXPECT_EQ(css::UrlToken(""), "url(\"\")");
     EXPECT_EQ(css::StringToken("x\ny"), "\"x\\a y\"");
+    // Nothing decoded can end the <style> block or the string it is written into.
+    EXPECT_EQ(css::StringToken("</style><img src='x'>"), "\"\\3c /style\\3e \\3c img src=\\27 x\\27 \\3e \"");
+    EXPECT_EQ(css::UrlToken("a<b"), "url(\"a\\3c b\")");
 }

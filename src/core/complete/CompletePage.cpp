@@ -59,10 +59,14 @@ bool IsUtf8WithHighBytes(std::string_view s)
 
 } // namespace
 
-CCompletePage::CCompletePage(std::string_view page, const std::string& strBaseUrl, const std::string& strRelFolder)
+CCompletePage::CCompletePage(std::string_view page,
+                             const std::string& strBaseUrl,
+                             const std::string& strRelFolder,
+                             bool bKeepScripts)
     : m_strPage(page)
     , m_strBaseUrl(strBaseUrl)
     , m_strRelFolder(strRelFolder)
+    , m_bKeepScripts(bKeepScripts)
 {
     markup::ForEachTag(
         m_strPage, [this](markup::Tag& tag) { OnTag(tag); },
@@ -80,6 +84,19 @@ CCompletePage::CCompletePage(std::string_view page, const std::string& strBaseUr
     for (Ref& ref : m_refs) {
         ResolveRef(ref, m_resolver, 0);
     }
+    // With the <base> gone, a relative link would lead elsewhere: links take the address the browser
+    // gave them.
+    if (!m_strBaseHref.empty()) {
+        for (const Link& link : m_links) {
+            const std::optional<std::string> absolute = m_resolver.Resolve(Trim(link.strValue));
+            if (absolute && markup::IsWebAddress(*absolute)) {
+                m_edits.push_back({link.nBegin, link.nEnd,
+                                   [text = link.strName + "=\"" + AttributeText(*absolute) + "\""] { return text; }});
+            }
+        }
+    }
+    m_links.clear();
+    m_links.shrink_to_fit();
     std::stable_sort(m_edits.begin(), m_edits.end(), [](const Edit& a, const Edit& b) {
         return a.nBegin != b.nBegin ? a.nBegin < b.nBegin : a.nEnd < b.nEnd;
     });
@@ -224,9 +241,23 @@ void CCompletePage::OnTag(markup::Tag& tag)
             removeAll({"loading"}, nullptr);
         }
         dropChecks();
+    } else if (name == "script") {
+        // A script kept runs from its saved file; one stripped is not fetched at all.
+        const markup::Attr* src = tag.Find("src");
+        if (m_bKeepScripts && src && !Trim(src->value).empty()) {
+            replaceAttr(*src, "src", AddRef(src->value, false));
+            dropChecks();
+        }
+    } else if (name == "a" || name == "area" || name == "frame" || name == "iframe" || name == "form") {
+        const char* attrName = name == "form" ? "action" : (name == "a" || name == "area") ? "href" : "src";
+        if (const markup::Attr* link = tag.Find(attrName); link && link->bValue) {
+            m_links.push_back({link->nBegin, link->nEnd, attrName, link->value});
+        }
     } else if (name == "input" || name == "embed" || name == "bgsound" || name == "v:imagedata") {
         const markup::Attr* src = tag.Find("src");
-        const bool bImageInput = name != "input" || ascii::EqualsNoCase(Trim(tag.Value("type").value_or("")), "image");
+        // An embedded document may run scripts of its own: saved beside a page without scripts, it would.
+        const bool bImageInput = name == "input" ? ascii::EqualsNoCase(Trim(tag.Value("type").value_or("")), "image")
+                                                 : name != "embed" || m_bKeepScripts;
         if (src && bImageInput && !Trim(src->value).empty()) {
             replaceAttr(*src, "src", AddRef(src->value, false));
         }
@@ -374,14 +405,14 @@ std::vector<std::size_t> CCompletePage::Pending() const
     return pending;
 }
 
-void CCompletePage::AddSheet(std::size_t nIndex, std::string strText)
+void CCompletePage::AddSheet(std::size_t nIndex, std::string_view text)
 {
     if (nIndex >= m_requisites.size() || m_sheets.count(nIndex) != 0) {
         return;
     }
     Sheet sheet;
-    sheet.strText = std::move(strText);
-    sheet.refs = css::FindReferences(sheet.strText);
+    sheet.nSize = text.size();
+    sheet.refs = css::FindReferences(text);
     const url::Resolver resolver = markup::ResolverFor(m_requisites[nIndex].strUrl);
     const int nDepth = m_requisites[nIndex].nDepth + 1;
     for (const css::Reference& r : sheet.refs) {
@@ -400,11 +431,12 @@ std::string CCompletePage::Value(int nRef, bool bInSheet) const
     }
     const Requisite& requisite = m_requisites[static_cast<std::size_t>(ref.nRequisite)];
     if (requisite.state != Requisite::State::Saved) {
-        return requisite.strUrl + ref.strFragment;
+        // Escapes were decoded on the way in: written back raw, "</style>" in a sheet would end it.
+        return markup::EscapeAddress(requisite.strUrl + ref.strFragment);
     }
     // A sheet lies in the resource folder beside the files it refers to.
     const std::string local = bInSheet ? requisite.strFileName : m_strRelFolder + "/" + requisite.strFileName;
-    return markup::PathAsAddress(local) + ref.strFragment;
+    return markup::PathAsAddress(local) + markup::EscapeAddress(ref.strFragment);
 }
 
 std::string CCompletePage::CssRewritten(std::string_view text,
@@ -438,14 +470,14 @@ std::string CCompletePage::Rewritten() const
     return out;
 }
 
-std::string CCompletePage::RewrittenSheet(std::size_t nIndex) const
+std::string CCompletePage::RewrittenSheet(std::size_t nIndex, std::string_view original) const
 {
     auto it = m_sheets.find(nIndex);
-    if (it == m_sheets.end()) {
+    if (it == m_sheets.end() || it->second.nSize != original.size()) {
         return std::string();
     }
     const Sheet& sheet = it->second;
-    std::string text = CssRewritten(sheet.strText, sheet.refs, sheet.refIndex, true);
+    std::string text = CssRewritten(original, sheet.refs, sheet.refIndex, true);
     // A saved sheet is read from disk with no header to name its encoding; without a label the browser
     // would read it in the page's code page.
     if (!ascii::StartsWithNoCase(text, "@charset") && text.compare(0, 3, "\xEF\xBB\xBF") != 0 &&

@@ -40,8 +40,8 @@ struct Requisite
 //
 // Use: construct over the page text, fetch Pending() into the resource folder (reading each saved
 // sheet back with AddSheet, which may add further requisites), then take Rewritten() and the sheets'
-// RewrittenSheet(). A reference whose file could not be saved is written as its absolute address,
-// so the saved page never points at a missing local file.
+// RewrittenSheet(), read from their files again. A reference whose file could not be saved is written as its absolute
+// address, so the saved page never points at a missing local file.
 class CCompletePage
 {
 public:
@@ -50,8 +50,12 @@ public:
     // A page needing more files than this keeps the rest as web addresses.
     static constexpr std::size_t kMaxRequisites = 2000;
 
-    // relFolder is the resource folder as the page refers to it ("index.files").
-    CCompletePage(std::string_view page, const std::string& strBaseUrl, const std::string& strRelFolder);
+    // relFolder is the resource folder as the page refers to it ("index.files"). Script files are saved
+    // only for a page that keeps its scripts.
+    CCompletePage(std::string_view page,
+                  const std::string& strBaseUrl,
+                  const std::string& strRelFolder,
+                  bool bKeepScripts = true);
     CCompletePage(const CCompletePage&) = delete;
     CCompletePage& operator=(const CCompletePage&) = delete;
 
@@ -60,12 +64,14 @@ public:
     // Indexes of the requisites still Pending, in the order found.
     std::vector<std::size_t> Pending() const;
 
-    // A style sheet requisite arrived with this text: its references become requisites too.
-    void AddSheet(std::size_t nIndex, std::string strText);
+    // A style sheet requisite arrived with this text: its references become requisites too. Only where
+    // they stand is kept, not the text.
+    void AddSheet(std::size_t nIndex, std::string_view text);
     // The page with its references pointed at the saved files.
     std::string Rewritten() const;
-    // A saved sheet with its references pointed at the files beside it; empty when none was added.
-    std::string RewrittenSheet(std::size_t nIndex) const;
+    // A saved sheet, given the same text again, with its references pointed at the files beside it;
+    // empty when none was added or the text is not the one added.
+    std::string RewrittenSheet(std::size_t nIndex, std::string_view text) const;
 
 private:
     struct Ref
@@ -81,9 +87,17 @@ private:
         std::size_t nEnd = 0;
         std::function<std::string()> make;
     };
+    // A link (a, area, frame, iframe, form) to point at its absolute address when the page had a <base>.
+    struct Link
+    {
+        std::size_t nBegin = 0;
+        std::size_t nEnd = 0;
+        std::string strName;
+        std::string strValue;
+    };
     struct Sheet
     {
-        std::string strText;
+        std::size_t nSize = 0;
         std::vector<css::Reference> refs;
         std::vector<int> refIndex; // per reference, into m_refs or -1
     };
@@ -103,7 +117,9 @@ private:
     std::string m_strPage;
     std::string m_strBaseUrl;
     std::string m_strRelFolder;
+    bool m_bKeepScripts = true;
     std::string m_strBaseHref; // the first <base href>, removed from the saved page
+    std::vector<Link> m_links;
     url::Resolver m_resolver;
     std::vector<Ref> m_refs;
     std::vector<Edit> m_edits;

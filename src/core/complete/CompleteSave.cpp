@@ -1,7 +1,7 @@
 #include "complete/CompleteSave.h"
 
 #include "complete/CompletePage.h"
-#include "download/PageScanner.h"
+#include "complete/ExecutableContent.h"
 #include "platform/Files.h"
 
 bool SaveCompletePage(CCompletePage& complete,
@@ -28,7 +28,7 @@ bool SaveCompletePage(CCompletePage& complete,
     }
     std::string text = complete.Rewritten();
     if (target.bKeepScripts == 0) {
-        text = CPageScanner::StripScripts(text);
+        text = markup::StripExecutable(text);
     }
     return files::WriteFile(target.strPagePath, text, pWhy);
 }

@@ -17,7 +17,8 @@ struct CompleteSaveTarget
 };
 
 // Saves page complete: everything it needs into the resource folder (reported one by one), then the
-// page itself rewritten to point at the saved files, with script blocks removed unless kept. False,
+// page itself rewritten to point at the saved files, with everything a browser would run taken out
+// unless scripts are kept. False,
 // with a reason in pWhy, when the page file cannot be written, or when *pCancel cut its files off (the
 // page is not written then).
 bool SaveCompletePage(CCompletePage& page,

@@ -348,6 +348,16 @@ std::string StringToken(std::string_view value)
         case '\f':
             out += "\\c ";
             break;
+        // In a <style> block "</style>" would end the sheet and start markup, whatever quotes it stands in.
+        case '<':
+            out += "\\3c ";
+            break;
+        case '>':
+            out += "\\3e ";
+            break;
+        case '\'':
+            out += "\\27 ";
+            break;
         default:
             out += c;
         }
@@ -360,7 +370,8 @@ std::string UrlToken(std::string_view value)
 {
     bool bBare = !value.empty();
     for (char c : value) {
-        if (IsSpace(c) || c == '"' || c == '\'' || c == '(' || c == ')' || c == '\\' || IsNonPrintable(c)) {
+        if (IsSpace(c) || c == '"' || c == '\'' || c == '(' || c == ')' || c == '\\' || c == '<' || c == '>' ||
+            IsNonPrintable(c)) {
             bBare = false;
             break;
         }

@@ -38,7 +38,7 @@ std::string RewriteReferences(std::string_view sheet,
 
 // value as a url(...) token: bare when nothing in it needs quoting, else in double quotes with escapes.
 std::string UrlToken(std::string_view value);
-// value as a double-quoted CSS string.
+// value as a double-quoted CSS string; "<", ">" and quotes are escaped, so it is safe in a <style> block.
 std::string StringToken(std::string_view value);
 
 } // namespace css

@@ -1,6 +1,7 @@
 #include "complete/MarkupTags.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <utility>
 
@@ -24,8 +25,32 @@ bool IsAsciiLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-constexpr std::string_view kRawTextTags[] = {"script", "style",  "textarea", "title",
-                                             "xmp",    "iframe", "noembed",  "noframes"};
+constexpr std::string_view kRawTextTags[] = {"script", "style",   "textarea", "title",   "xmp",
+                                             "iframe", "noembed", "noframes", "noscript"};
+
+bool IsRawText(const std::string& name, RawText rawText)
+{
+    if (rawText == RawText::None) {
+        return false;
+    }
+    const auto end = rawText == RawText::Scripting ? std::end(kRawTextTags) : std::end(kRawTextTags) - 1;
+    return std::find(std::begin(kRawTextTags), end, name) != end;
+}
+
+// One past the end of the comment whose "<!--" is at lt, as a browser ends it: "<!-->" and "<!--->"
+// are whole comments, and "--!>" ends one as "-->" does. npos when the text ends inside it.
+std::size_t CommentEnd(std::string_view t, std::size_t lt)
+{
+    for (std::size_t p = t.find("--", lt + 2); p != std::string_view::npos; p = t.find("--", p + 1)) {
+        if (p + 2 < t.size() && t[p + 2] == '>') {
+            return p + 3;
+        }
+        if (p > lt + 2 && p + 3 < t.size() && t[p + 2] == '!' && t[p + 3] == '>') {
+            return p + 4;
+        }
+    }
+    return std::string_view::npos;
+}
 
 // Reads the start tag whose "<" is at lt, the way browsers read it: quoted values may hold ">" and
 // blanks, and either quote. False when the text ends before the tag does.
@@ -133,6 +158,11 @@ std::string DecodeEntities(std::string_view s)
             std::size_t k = bHex ? 2 : 1;
             std::uint32_t cp = 0;
             std::size_t nDigits = 0;
+            // A browser reads any number of leading zeros: "&#0000000106;" is a "j" too.
+            while (k + 1 < rest.size() && rest[k] == '0' && rest[k + 1] >= '0' &&
+                   (rest[k + 1] <= '9' || (bHex && std::isxdigit(static_cast<unsigned char>(rest[k + 1]))))) {
+                ++k;
+            }
             for (; k < rest.size() && nDigits < 8; ++k, ++nDigits) {
                 const char c = rest[k];
                 int v = -1;
@@ -164,7 +194,8 @@ std::string DecodeEntities(std::string_view s)
     return out;
 }
 
-// A value written into a double-quoted attribute.
+// A value written into a double-quoted attribute; "<" and ">" are written as references too, so no
+// reading of the page can take a decoded value for markup.
 std::string AttributeText(std::string_view s)
 {
     std::string out;
@@ -174,6 +205,10 @@ std::string AttributeText(std::string_view s)
             out += "&amp;";
         } else if (c == '"') {
             out += "&quot;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
         } else {
             out += c;
         }
@@ -201,6 +236,24 @@ std::string PathAsAddress(std::string_view path)
     return out;
 }
 
+std::string EscapeAddress(std::string_view address)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(address.size());
+    for (char c : address) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7F || std::string_view("\"'<>`\\").find(c) != std::string_view::npos) {
+            out += '%';
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 bool IsWebAddress(std::string_view address)
 {
     return ascii::StartsWithNoCase(address, "http://") || ascii::StartsWithNoCase(address, "https://");
@@ -218,6 +271,22 @@ url::Resolver ResolverFor(const std::string& strBase)
         base += ":" + parts.port;
     }
     return url::Resolver(base + parts.path);
+}
+
+std::string DocumentBase(std::string_view page, const std::string& strPageUrl)
+{
+    std::optional<std::string> href;
+    ForEachTag(page, [&](Tag& tag) {
+        if (!href && tag.name == "base") {
+            href = tag.Value("href");
+        }
+    });
+    if (href) {
+        if (auto resolved = ResolverFor(strPageUrl).Resolve(Trim(*href)); resolved && IsWebAddress(*resolved)) {
+            return *resolved;
+        }
+    }
+    return strPageUrl;
 }
 
 const Attr* Tag::Find(std::string_view attrName) const
@@ -241,7 +310,8 @@ std::optional<std::string> Tag::Value(std::string_view attrName) const
 
 void ForEachTag(std::string_view t,
                 const std::function<void(Tag&)>& onTag,
-                const std::function<void(std::size_t, std::size_t)>& onStyle)
+                const std::function<void(std::size_t, std::size_t)>& onStyle,
+                RawText rawText)
 {
     std::size_t i = 0;
     while (i < t.size()) {
@@ -250,11 +320,11 @@ void ForEachTag(std::string_view t,
             return;
         }
         if (t.compare(lt, 4, "<!--") == 0) {
-            const std::size_t close = t.find("-->", lt + 4);
-            if (close == std::string_view::npos) {
+            const std::size_t end = CommentEnd(t, lt);
+            if (end == std::string_view::npos) {
                 return;
             }
-            i = close + 3;
+            i = end;
             continue;
         }
         const char next = t[lt + 1];
@@ -276,7 +346,7 @@ void ForEachTag(std::string_view t,
         }
         onTag(tag);
         i = tag.nEnd;
-        if (std::find(std::begin(kRawTextTags), std::end(kRawTextTags), tag.name) != std::end(kRawTextTags)) {
+        if (IsRawText(tag.name, rawText)) {
             // Nothing inside a script or style block is a tag.
             const std::ptrdiff_t close = CPageScanner::FindNoCase(t, "</" + tag.name, tag.nEnd);
             const std::size_t end = close < 0 ? t.size() : static_cast<std::size_t>(close);

@@ -1,13 +1,23 @@
 #include "complete/PageRequisites.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "complete/CompletePage.h"
 #include "platform/Files.h"
 
 namespace
 {
 
-// A style sheet larger than this is saved as it came, not read for its references.
-constexpr std::size_t kMaxSheetSize = 16u << 20;
+// Files fetched together: a page pulls at most this many past its limit.
+constexpr std::size_t kBatchSize = 16;
+
+std::uint64_t SizeOf(const std::string& strPath)
+{
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(strPath, ec);
+    return ec ? 0 : static_cast<std::uint64_t>(size);
+}
 
 } // namespace
 
@@ -22,6 +32,7 @@ void SaveRequisites(CCompletePage& page,
     // Who asked for each file: the page, or the sheet that refers to it.
     std::vector<std::string> referers(requisites.size(), strPageUrl);
     std::vector<std::size_t> sheets;
+    std::uint64_t nPulled = 0;
     for (std::vector<std::size_t> pending = page.Pending(); !pending.empty(); pending = page.Pending()) {
         if (pCancel && pCancel->load()) {
             for (std::size_t i : pending) {
@@ -29,6 +40,19 @@ void SaveRequisites(CCompletePage& page,
             }
             break;
         }
+        if (nPulled >= kMaxPageBytes) {
+            for (std::size_t i : pending) {
+                requisites[i].state = Requisite::State::Skipped;
+                RequisiteTransfer left;
+                left.strUrl = requisites[i].strUrl;
+                left.bStyleSheet = requisites[i].bStyleSheet;
+                left.bLeftOut = true;
+                left.strWhy = "the page's files passed " + std::to_string(kMaxPageBytes >> 20) + " MB";
+                report(left);
+            }
+            break;
+        }
+        pending.resize(std::min(pending.size(), kBatchSize));
         std::vector<RequisiteTransfer> batch;
         batch.reserve(pending.size());
         for (std::size_t i : pending) {
@@ -45,25 +69,31 @@ void SaveRequisites(CCompletePage& page,
             Requisite& requisite = requisites[i];
             requisite.state = batch[k].bOk ? Requisite::State::Saved : Requisite::State::Failed;
             report(batch[k]);
-            if (!batch[k].bOk || !requisite.bStyleSheet) {
+            if (!batch[k].bOk) {
+                continue;
+            }
+            nPulled += SizeOf(batch[k].strPath);
+            if (!requisite.bStyleSheet) {
                 continue;
             }
             std::string text;
-            if (batch[k].sheetText) {
-                text = std::move(*batch[k].sheetText);
-            } else if (!files::ReadFile(batch[k].strPath, text, nullptr, kMaxSheetSize + 1)) {
-                continue;
-            }
-            if (text.size() > kMaxSheetSize) {
+            if (!files::ReadFile(batch[k].strPath, text, nullptr, kMaxSheetSize + 1) || text.size() > kMaxSheetSize) {
                 continue;
             }
             const std::string sheetUrl = requisite.strUrl; // AddSheet may move the requisites
-            page.AddSheet(i, std::move(text));
+            page.AddSheet(i, text);
             sheets.push_back(i);
             referers.resize(requisites.size(), sheetUrl);
         }
     }
     for (std::size_t i : sheets) {
-        files::WriteFile(files::Join(strFolder, requisites[i].strFileName), page.RewrittenSheet(i));
+        const std::string path = files::Join(strFolder, requisites[i].strFileName);
+        std::string text;
+        if (files::ReadFile(path, text, nullptr, kMaxSheetSize + 1)) {
+            std::string rewritten = page.RewrittenSheet(i, text);
+            if (!rewritten.empty() && rewritten != text) {
+                files::WriteFile(path, rewritten);
+            }
+        }
     }
 }

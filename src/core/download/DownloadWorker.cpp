@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <unordered_set>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "UrlSequence.h"
 #include "complete/CompletePage.h"
 #include "complete/CompleteSave.h"
+#include "complete/MarkupTags.h"
 #include "complete/ProjectLinks.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -126,7 +128,7 @@ void buildLinkList(CDownloadTask& task,
 
     CPageScanner scanner;
     scanner.Reset();
-    scanner.SetBaseUrl(task.m_strTopUrl);
+    scanner.SetBaseUrl(markup::DocumentBase(body, task.m_strTopUrl));
     // A complete job follows "page.html#top" as page.html, once.
     scanner.SetFollowFragments(task.m_bComplete != 0);
     scanner.Parse(body.data(), body.size());
@@ -231,6 +233,16 @@ public:
         m_queue.SetLimits(nConnections, perHostLimit(nConnections), std::max(0, task.m_nWaitMs));
     }
 
+    ~CPageRun()
+    {
+        for (const auto& [url, path] : m_sheetCopies) {
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        }
+    }
+    CPageRun(const CPageRun&) = delete;
+    CPageRun& operator=(const CPageRun&) = delete;
+
     // The top page of a link job, fetched already to build the list.
     void SetFetched(int i, std::string body)
     {
@@ -284,8 +296,6 @@ private:
     void feedAhead(int nCurrent);
 
     static constexpr int kMaxConnections = 16;
-    // A style sheet larger than this is saved as it came, not read for what it refers to.
-    static constexpr std::size_t kMaxSheetBytes = 16u << 20;
     // While a page waits for its resources, the bodies of at most this many pages after it are fetched.
     static constexpr int kPagesAhead = 4;
 
@@ -301,10 +311,24 @@ private:
     bool m_bStopSeen = false;
     int m_nCurrent = 0;
     std::vector<HeldPage> m_saved;
-    // The style sheets of a complete job as they came: a page's copy is rewritten for that page, and a
-    // later page must read the sheet as the server wrote it.
-    std::map<std::string, std::string> m_sheetTexts;
+    // The style sheets of a complete job as they came, kept on disk (a hard link where it can be): a
+    // page's copy is rewritten for that page, and a later page must read the sheet as the server wrote
+    // it. Removed when the run ends.
+    std::map<std::string, std::string> m_sheetCopies;
 };
+
+// Makes to a copy of from (a hard link where the file system has them), replacing what is there.
+bool linkOrCopy(const std::string& from, const std::string& to)
+{
+    std::error_code ec;
+    std::filesystem::remove(to, ec);
+    std::filesystem::create_hard_link(from, to, ec);
+    if (ec) {
+        ec.clear();
+        std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+    }
+    return !ec;
+}
 
 // A stop is taken once, by the first poll that sees it; from then on the job ends after its current page.
 bool CPageRun::stopRequested()
@@ -393,15 +417,15 @@ void CPageRun::scanFetched()
             convertUtf8Page(page.body);
             CPageScanner scanner;
             scanner.Reset();
-            scanner.SetBaseUrl(page.strUrl);
+            scanner.SetBaseUrl(markup::DocumentBase(page.body, page.strUrl));
             scanner.SetPageName(m_list.names[m_nScanned]);
             scanner.Parse(page.body.data(), page.body.size());
             page.strTitle = PageTitleText(scanner.Title(), page.body);
             files::CreateFolders(m_strStaging);
             if (m_task.m_bComplete) {
                 // What the page needs is read by the complete pass instead; its files are asked for now.
-                page.complete =
-                    std::make_unique<CCompletePage>(page.body, page.strUrl, m_list.names[m_nScanned] + ".files");
+                page.complete = std::make_unique<CCompletePage>(
+                    page.body, page.strUrl, m_list.names[m_nScanned] + ".files", m_task.m_bKeepScripts != 0);
                 for (std::size_t k : page.complete->Pending()) {
                     const Requisite& requisite = page.complete->Requisites()[k];
                     queueResource(requisite.strUrl, m_nScanned, requisite.strFileName, page.strUrl);
@@ -446,15 +470,24 @@ void CPageRun::fetchRequisites(std::vector<RequisiteTransfer>& batch, int nPage)
         if (!t.bOk || !t.bStyleSheet) {
             continue;
         }
-        auto cached = m_sheetTexts.find(t.strUrl);
-        if (cached == m_sheetTexts.end()) {
-            std::string text;
-            if (!files::ReadFile(t.strPath, text, nullptr, kMaxSheetBytes + 1) || text.size() > kMaxSheetBytes) {
-                continue;
+        if (auto kept = m_sheetCopies.find(t.strUrl); kept != m_sheetCopies.end()) {
+            if (!linkOrCopy(kept->second, t.strPath)) {
+                t.bOk = false;
+                t.strWhy = "cannot copy the style sheet to " + t.strPath;
             }
-            cached = m_sheetTexts.emplace(t.strUrl, std::move(text)).first;
+            continue;
         }
-        t.sheetText = cached->second;
+        std::string copy;
+        const int fd = files::CreateTempBeside(files::Join(m_strStaging, "sheet"), copy);
+        if (fd >= 0) {
+            ::close(fd);
+            if (linkOrCopy(t.strPath, copy)) {
+                m_sheetCopies.emplace(t.strUrl, copy);
+            } else {
+                std::error_code ec;
+                std::filesystem::remove(copy, ec);
+            }
+        }
     }
 }
 
@@ -533,7 +566,8 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             const bool bOk = SaveCompletePage(
                 *page.complete, target, [this, i](std::vector<RequisiteTransfer>& batch) { fetchRequisites(batch, i); },
                 [this](const RequisiteTransfer& t) {
-                    notify(WM_DOWNLOAD_RESULT, t.strUrl, t.bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
+                    notify(WM_DOWNLOAD_RESULT, t.bLeftOut ? t.strUrl + " (left out: " + t.strWhy + ")" : t.strUrl,
+                           t.bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
                 },
                 m_pCancel);
             if (!bOk && m_pCancel && m_pCancel->load()) {
@@ -544,6 +578,8 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
                 break;
             }
             if (!bOk) {
+                // Nothing of a page that was not saved stays behind.
+                files::RemoveTree(resourceFolder);
                 ++nFailed;
                 notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
                 page = Page();

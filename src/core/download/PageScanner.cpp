@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "complete/ExecutableContent.h"
 #include "download/AsciiText.h"
 #include "download/ResourceDownload.h"
 #include "download/Url.h"
@@ -424,7 +425,9 @@ std::string CPageScanner::Rewrite(std::string_view page, const std::string& relF
     text = RewriteValues(text, "<v:imagedata", true, 13, relFolder);
     text = RewriteValues(text, "background=", false, 0, relFolder);
     if (bKeepScripts == 0) {
-        text = StripScriptBlocks(text);
+        // The script blocks go as they always have; what else a browser would run (event handlers,
+        // javascript: addresses, scripts the plain search misses) goes after them.
+        text = markup::StripExecutable(StripScriptBlocks(text));
     }
     return text;
 }

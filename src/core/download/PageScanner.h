@@ -53,7 +53,8 @@ public:
     // (its closing quote, or its last character), so copying resumes at pos + 1.
     static std::string LocalValue(std::string_view text, std::size_t& pos, const std::string& relFolder);
     // The page as saved: image sources and background attributes pointed into relFolder, and script
-    // blocks removed unless bKeepScripts. Works on the text found, whatever the scan collected.
+    // blocks (with event handlers and javascript: addresses) removed unless bKeepScripts. Works on the
+    // text found, whatever the scan collected.
     static std::string Rewrite(std::string_view page, const std::string& relFolder, int bKeepScripts);
     // Drops every script block together with the one character after its "</script>"; an unclosed block
     // takes the rest of the page with it.
