@@ -206,3 +206,20 @@ TEST(CompletePage, ImportCyclesAndDeepChainsEnd)
         page.RewrittenSheet(CCompletePage::kMaxSheetDepth, Chained(CCompletePage::kMaxSheetDepth));
     EXPECT_NE(deepest.find("@import \"http://h.test/dir/s9.css\""), std::string::npos) << deepest;
 }
+
+TEST(CompletePage, ASheetWithTooManyReferencesIsKeptAsItCame)
+{
+    CCompletePage page("<link rel=stylesheet href=\"a.css\"><link rel=stylesheet href=\"b.css\">", kBase, "p.files");
+    page.Requisites()[0].state = Requisite::State::Saved;
+    page.Requisites()[1].state = Requisite::State::Saved;
+    std::string crowded;
+    for (std::size_t n = 0; n <= CCompletePage::kMaxReferences; ++n) {
+        crowded += "p{background:url(i" + std::to_string(n % 7) + ".png)}";
+    }
+    page.AddSheet(0, crowded);
+    page.AddSheet(1, "q{background:url(q.png)}");
+    EXPECT_EQ(page.RewrittenSheet(0, crowded), "");
+    EXPECT_EQ(page.RewrittenSheet(1, "q{background:url(q.png)}"), "q{background:url(http://h.test/dir/q.png)}");
+    EXPECT_EQ(Urls(page), (std::vector<std::string>{"http://h.test/dir/a.css (sheet)",
+                                                    "http://h.test/dir/b.css (sheet)", "http://h.test/dir/q.png"}));
+}

@@ -413,6 +413,9 @@ void CCompletePage::AddSheet(std::size_t nIndex, std::string_view text)
     Sheet sheet;
     sheet.nSize = text.size();
     sheet.refs = css::FindReferences(text);
+    if (m_refs.size() + sheet.refs.size() > kMaxReferences) {
+        return;
+    }
     const url::Resolver resolver = markup::ResolverFor(m_requisites[nIndex].strUrl);
     const int nDepth = m_requisites[nIndex].nDepth + 1;
     for (const css::Reference& r : sheet.refs) {

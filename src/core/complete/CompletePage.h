@@ -49,6 +49,9 @@ public:
     static constexpr int kMaxSheetDepth = 8;
     // A page needing more files than this keeps the rest as web addresses.
     static constexpr std::size_t kMaxRequisites = 2000;
+    // A sheet that would bring the page's references past this many is saved as it came, not read:
+    // each reference read is kept until the page is written.
+    static constexpr std::size_t kMaxReferences = 100000;
 
     // relFolder is the resource folder as the page refers to it ("index.files"). Script files are saved
     // only for a page that keeps its scripts.
