@@ -13,6 +13,7 @@
 #include "download/DownloadMessages.h"
 #include "download/DownloadTask.h"
 #include "download/DownloadWorker.h"
+#include "download/RenderClient.h"
 #include "download/UrlSequence.h"
 #include "platform/Files.h"
 #include "project/ProjectFileAppend.h"
@@ -33,6 +34,9 @@ const char kUsage[] =
     "  --complete           save pages complete: style sheets and their fonts, the largest picture of each\n"
     "                       srcset, lazily loaded images, icons; links between saved pages lead to the\n"
     "                       saved files (with --project-file, those of earlier jobs too)\n"
+    "  --render             load each page in an off-screen browser, let its scripts run, and save it as\n"
+    "                       it is then shown (scripts removed), with its files as for --complete\n"
+    "  --render-timeout S   seconds a rendered page may take to settle (default 30)\n"
     "  --cookies FILE       send the cookies of this Netscape cookie file (as browsers export it)\n"
     "  --add-count N        number the page names of a further download into the same project\n"
     "                       (with --project-file it is found from the project's pages)\n"
@@ -58,6 +62,7 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
     std::string strAddCount;
     std::string strConnections;
     std::string strWait;
+    std::string strRenderTimeout;
     const std::pair<const char*, std::string*> valueOptions[] = {
         {"--from", &task.m_strFirstUrl},
         {"--to", &task.m_strLastUrl},
@@ -69,6 +74,7 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
         {"--connections", &strConnections},
         {"--wait", &strWait},
         {"--cookies", &task.m_strCookieFile},
+        {"--render-timeout", &strRenderTimeout},
     };
     bool bTop = false;
     bool bAddCount = false;
@@ -84,6 +90,10 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
         }
         if (arg == "--complete") {
             task.m_bComplete = 1;
+            continue;
+        }
+        if (arg == "--render") {
+            task.m_bRender = 1;
             continue;
         }
         std::string* pTarget = nullptr;
@@ -131,6 +141,22 @@ bool parseArguments(const CliArgs& args, GetOptions& options, bool& bHelp)
             return false;
         }
         task.m_nWaitMs = static_cast<int>(seconds * 1000 + 0.5);
+    }
+    if (!strRenderTimeout.empty()) {
+        char* end = nullptr;
+        double seconds = std::strtod(strRenderTimeout.c_str(), &end);
+        if (*end != '\0' || !(seconds >= 1) || seconds > 600) {
+            std::fprintf(stderr, "trawlix-cli get: --render-timeout takes seconds from 1 to 600, not '%s'\n",
+                         strRenderTimeout.c_str());
+            return false;
+        }
+        task.m_nRenderTimeoutMs = static_cast<int>(seconds * 1000 + 0.5);
+    }
+    if (task.m_bRender && CRenderClient::ProgramPath().empty()) {
+        std::fprintf(stderr,
+                     "trawlix-cli get: --render needs the page renderer trawlix-render beside trawlix-cli; it was not "
+                     "found (it is built with the desktop program)\n");
+        return false;
     }
     task.m_nMode = bTop ? 1 : 0;
     options.bAddCount = bAddCount;

@@ -21,6 +21,9 @@ std::string DownloadLogLine(unsigned nMessage, const std::string& strText, int n
     if (nMessage == WM_DOWNLOAD_BEGIN) {
         return "DownLoad file from : " + strText;
     }
+    if (nMessage == WM_DOWNLOAD_NOTE) {
+        return strText;
+    }
     if (nMessage != WM_DOWNLOAD_RESULT) {
         return {};
     }

@@ -8,6 +8,8 @@ constexpr unsigned WM_DOWNLOAD_RESULT = WM_USER + 100;
 constexpr unsigned WM_DOWNLOAD_BEGIN = WM_USER + 101;
 constexpr unsigned WM_PROJECT_MODIFIED = WM_USER + 102;
 constexpr unsigned WM_DOWNLOAD_FINISHED = WM_USER + 103;
+// A line for the log about the job as a whole or a page (a warning, what was left out); the text is the line.
+constexpr unsigned WM_DOWNLOAD_NOTE = WM_USER + 104;
 
 // Codes carried with WM_DOWNLOAD_RESULT.
 constexpr int DR_PAGE_SAVED = 0;

@@ -33,6 +33,11 @@ public:
     // each srcset, lazily loaded images, icons, and links between the project's pages made local. Off,
     // pages are saved exactly as the plain rules say.
     int m_bComplete = 0;
+    // Nonzero: each page is loaded in an off-screen browser, its scripts run, and saved as it is then shown
+    // (scripts removed), with its files saved as for a complete page.
+    int m_bRender = 0;
+    // How long a rendered page may take to settle before it is saved as it is.
+    int m_nRenderTimeoutMs = 30000;
     // Sent with every request of the job: a Netscape cookie file (as browsers export and curl reads),
     // and single cookies as lines of that format (the desktop program's browser cookies). Both may be empty.
     std::string m_strCookieFile;

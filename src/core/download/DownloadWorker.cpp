@@ -19,6 +19,7 @@
 #include "PageNames.h"
 #include "PageScanner.h"
 #include "PageTitle.h"
+#include "RenderClient.h"
 #include "ResourceDownload.h"
 #include "TransferQueue.h"
 #include "UrlSequence.h"
@@ -90,6 +91,47 @@ void convertUtf8Page(std::string& text)
     text = codepage::Utf8ToCp936WithReferences(relabelled);
 }
 
+// Asks the job's browser for a page as its scripts build it; the log hears what the browser left as it
+// was and any warning. False when there is no page to save.
+bool renderPage(CRenderClient& render,
+                const CDownloadTask& task,
+                const std::string& strUrl,
+                const std::atomic<bool>* pCancel,
+                std::string& body,
+                std::string& strFinalUrl)
+{
+    CRenderClient::Result result = render.Render(strUrl, task.m_nRenderTimeoutMs, pCancel);
+    auto note = [&task](const std::string& text) {
+        if (task.m_hNotifyWnd) {
+            task.m_hNotifyWnd->OnDownloadMessage(WM_DOWNLOAD_NOTE, text, 0);
+        }
+    };
+    for (const std::string& text : result.notes) {
+        note("     " + text);
+    }
+    using Status = CRenderClient::Result::Status;
+    switch (result.status) {
+    case Status::Ok:
+        break;
+    case Status::Unsettled:
+        note("     the page did not settle within " + std::to_string(task.m_nRenderTimeoutMs / 1000) +
+             " s; saved as it was then");
+        break;
+    case Status::TooLarge:
+        note("     the rendered page is larger than 64 MiB; not saved");
+        return false;
+    case Status::Failed:
+    case Status::Cancelled:
+        return false;
+    case Status::Broken:
+        note("     the page renderer stopped answering");
+        return false;
+    }
+    body = std::move(result.html);
+    strFinalUrl = std::move(result.strUrl);
+    return true;
+}
+
 struct PageList
 {
     std::vector<std::string> urls;
@@ -112,15 +154,23 @@ void buildLinkList(CDownloadTask& task,
                    const std::atomic<bool>* pCancel,
                    const std::function<bool()>& stopped,
                    PageList& list,
-                   std::string& topBody)
+                   std::string& topBody,
+                   CRenderClient* pRender)
 {
     std::string body;
     size_t nLength = 0;
     CHttpFetcher fetcher(&session);
     fetcher.SetCancelFlag(pCancel);
     fetcher.Open();
-    int nResult = fetcher.Fetch(task.m_strTopUrl, body, nLength, 1);
-    if (nResult != 0) {
+    if (pRender) {
+        // The links a script puts on the top page count too.
+        std::string strFinalUrl;
+        if (!renderPage(*pRender, task, task.m_strTopUrl, pCancel, body, strFinalUrl)) {
+            fetcher.Close();
+            return;
+        }
+        convertUtf8Page(body);
+    } else if (fetcher.Fetch(task.m_strTopUrl, body, nLength, 1) != 0) {
         fetcher.Close();
         return;
     }
@@ -221,13 +271,15 @@ public:
              CHttpSession& session,
              const std::atomic<bool>* pCancel,
              const std::atomic<bool>* pStop,
-             PageList& list)
+             PageList& list,
+             CRenderClient* pRender)
         : m_task(task)
         , m_queue(session.Queue())
         , m_pCancel(pCancel)
         , m_pStop(pStop)
         , m_list(list)
         , m_pages(list.urls.size())
+        , m_pRender(pRender)
     {
         const int nConnections = std::clamp(task.m_nConnections, 1, kMaxConnections);
         m_queue.SetLimits(nConnections, perHostLimit(nConnections), std::max(0, task.m_nWaitMs));
@@ -306,6 +358,7 @@ private:
     PageList& m_list;
     std::vector<Page> m_pages;
     CJobResources m_resources;
+    CRenderClient* m_pRender; // pages come from the job's browser; none when the job is not rendered
     std::string m_strStaging; // the project folder: fetched resources wait there for their page
     int m_nScanned = 0;       // pages before this one are scanned (or failed)
     bool m_bStopSeen = false;
@@ -352,6 +405,19 @@ void CPageRun::startFetch(int i)
 {
     Page& page = m_pages[i];
     if (page.state != Page::State::Idle) {
+        return;
+    }
+    if (m_pRender) {
+        // The browser renders one page at a time, the one being saved: a page rendered ahead would
+        // hold up the current page's files meanwhile.
+        if (i != m_nCurrent) {
+            return;
+        }
+        page.state = Page::State::Fetched;
+        page.strUrl = m_list.urls[i];
+        page.nResult = renderPage(*m_pRender, m_task, m_list.urls[i], m_pCancel, page.body, page.strUrl)
+                           ? CHttpFetcher::kFetchOk
+                           : CHttpFetcher::kFetchFailed;
         return;
     }
     page.state = Page::State::Fetching;
@@ -422,7 +488,7 @@ void CPageRun::scanFetched()
             scanner.Parse(page.body.data(), page.body.size());
             page.strTitle = PageTitleText(scanner.Title(), page.body);
             files::CreateFolders(m_strStaging);
-            if (m_task.m_bComplete) {
+            if (m_task.m_bComplete || m_pRender) {
                 // What the page needs is read by the complete pass instead; its files are asked for now.
                 page.complete = std::make_unique<CCompletePage>(
                     page.body, page.strUrl, m_list.names[m_nScanned] + ".files", m_task.m_bKeepScripts != 0);
@@ -647,6 +713,27 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
     return {nSaved, nFailed};
 }
 
+// The job's cookies as lines of a Netscape cookie file, for its browser.
+std::vector<std::string> RenderCookieLines(const CDownloadTask& task)
+{
+    std::vector<std::string> lines;
+    std::string text;
+    if (!task.m_strCookieFile.empty() && files::ReadFile(task.m_strCookieFile, text, nullptr, 16u << 20)) {
+        size_t from = 0;
+        while (from < text.size()) {
+            size_t end = text.find('\n', from);
+            std::string line = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            lines.push_back(std::move(line));
+            from = end == std::string::npos ? text.size() : end + 1;
+        }
+    }
+    lines.insert(lines.end(), task.m_cookies.begin(), task.m_cookies.end());
+    return lines;
+}
+
 } // namespace
 
 int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const std::atomic<bool>* pStop)
@@ -669,12 +756,29 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
 
     CHttpSession session;
     session.SetCookies(task.m_strCookieFile, task.m_cookies);
+    std::unique_ptr<CRenderClient> render;
+    std::string strRenderWhy;
+    if (task.m_bRender) {
+        render = std::make_unique<CRenderClient>();
+        if (render->Start(pCancel, &strRenderWhy)) {
+            for (const std::string& line : RenderCookieLines(task)) {
+                render->AddCookie(line);
+            }
+        } else {
+            render.reset();
+        }
+    }
     PageList list;
     std::string topBody;
-    if (task.m_nMode == 0) {
+    if (task.m_bRender && !render) {
+        // Without its browser a rendered job saves nothing rather than pages without their content.
+        if (task.m_hNotifyWnd) {
+            task.m_hNotifyWnd->OnDownloadMessage(WM_DOWNLOAD_NOTE, "Cannot render pages: " + strRenderWhy, 0);
+        }
+    } else if (task.m_nMode == 0) {
         buildAddressList(task, list);
     } else {
-        buildLinkList(task, session, pCancel, stopped, list, topBody);
+        buildLinkList(task, session, pCancel, stopped, list, topBody, render.get());
     }
     // No page is written over another of the job or over one an earlier job saved in the project folder.
     if (bStopped || !MakePageNamesUnique(list.names, list.strExt, projectFolder, stopped)) {
@@ -685,7 +789,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
     std::pair<int, int> counts{0, 0};
     std::vector<HeldPage> held;
     {
-        CPageRun run(task, session, pCancel, pStop, list);
+        CPageRun run(task, session, pCancel, pStop, list, render.get());
         if (task.m_nMode == 1 && !list.urls.empty()) {
             run.SetFetched(0, std::move(topBody));
         }
@@ -698,7 +802,9 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
         std::error_code ec;
         std::filesystem::remove(std::filesystem::path(projectFolder).parent_path(), ec);
     }
-    if (task.m_bComplete) {
+    // No browser process outlives the pages it rendered.
+    render.reset();
+    if (task.m_bComplete || task.m_bRender) {
         // Links between the project's pages lead to the saved files, the new pages' and the earlier ones'
         // alike; the new pages come first, so an address saved again leads to its new file.
         held.insert(held.end(), task.m_projectPages.begin(), task.m_projectPages.end());
