@@ -1,4 +1,4 @@
-# Installs the build into a scratch prefix and checks what lands there: both programs, the help file,
+# Installs the build into a scratch prefix and checks what lands there: the programs, the help file,
 # the desktop entry, the icons, the MIME type and the AppStream description, the last two validated
 # by the tools desktops use.
 if(NOT BUILD_DIR OR NOT PREFIX)
@@ -14,6 +14,7 @@ endif()
 set(expected
     bin/trawlix
     bin/trawlix-cli
+    bin/trawlix-render
     bin/help/index.html
     bin/help/feedback.html
     share/trawlix/trawlix.chm
