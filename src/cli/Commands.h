@@ -13,6 +13,8 @@ int RunScan(const CliArgs& args);
 int RunList(const CliArgs& args);
 int RunChm(const CliArgs& args);
 int RunEpub(const CliArgs& args);
+int RunSearch(const CliArgs& args);
+int RunIndex(const CliArgs& args);
 
 class CUrlSequence;
 // Why the last Expand of sequence refused its pair, for the user.

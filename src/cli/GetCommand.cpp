@@ -2,10 +2,13 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <pthread.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "Commands.h"
@@ -17,6 +20,8 @@
 #include "download/UrlSequence.h"
 #include "platform/Files.h"
 #include "project/ProjectFileAppend.h"
+#include "search/SearchIndex.h"
+#include "search/SearchQueue.h"
 
 namespace
 {
@@ -231,6 +236,9 @@ public:
                 page.m_strLocalFile = fields[0];
                 page.m_strUrl = fields[1];
                 m_saved.push_back(page);
+                if (m_onSaved) {
+                    m_onSaved(page);
+                }
             }
         } else if (nMessage == WM_DOWNLOAD_RESULT && nCode == DR_PAGE_FAILED) {
             ++m_nFailed;
@@ -248,6 +256,8 @@ public:
         }
     }
 
+    // Called on the job's thread with each page as it is saved.
+    void SetOnSaved(std::function<void(const CProjectInfor&)> onSaved) { m_onSaved = std::move(onSaved); }
     // The saved pages in the order the job reported them, as project records.
     const std::vector<CProjectInfor>& SavedPages() const { return m_saved; }
     // Whether every page of the job was saved: none failed and none was left out by a stop.
@@ -299,6 +309,7 @@ private:
     int m_nTotal = 0;
     int m_nFailed = 0;
     std::vector<CProjectInfor> m_saved;
+    std::function<void(const CProjectInfor&)> m_onSaved;
 };
 
 // Set by a second Ctrl-C, SIGTERM or SIGHUP: the job ends at once, abandoning the transfer in progress.
@@ -372,6 +383,17 @@ int RunGet(const CliArgs& args)
         options.task.m_nAddCount = NextAddCount(options.strProjectFile, options.task.m_strProjectName);
     }
 
+    // Pages saved into a project file are indexed for search as they arrive, on a thread of their own.
+    std::unique_ptr<CSearchIndex> pIndex;
+    std::unique_ptr<CSearchQueue> pQueue;
+    if (!options.strProjectFile.empty()) {
+        pIndex = std::make_unique<CSearchIndex>(CSearchIndex::DefaultPath());
+        pQueue = std::make_unique<CSearchQueue>(*pIndex);
+        receiver.SetOnSaved([&](const CProjectInfor& page) {
+            pQueue->Add(options.strProjectFile, options.task.m_strProjectName, page);
+        });
+    }
+
     std::printf("-----------Start download webpage-----------------\n");
     std::fflush(stdout);
     DownloadWorker(&options.task, &g_bCancel);
@@ -386,6 +408,9 @@ int RunGet(const CliArgs& args)
                          receiver.SavedPages().empty() ? "no page was saved" : "the pages were saved",
                          status.m_strMessage.c_str());
         }
+    }
+    if (pQueue) {
+        pQueue->Wait();
     }
     return bProjectFileOk && receiver.AllSaved() ? 0 : 1;
 }

@@ -22,6 +22,8 @@ constexpr Command kCommands[] = {
     {"list", RunList, "list the projects and pages of a project file"},
     {"chm", RunChm, "build a compiled help e-book from a project"},
     {"epub", RunEpub, "make an EPUB 3 e-book from a project"},
+    {"search", RunSearch, "find saved pages by the words in them"},
+    {"index", RunIndex, "index a project file's pages for search"},
 };
 
 void printUsage(FILE* out)

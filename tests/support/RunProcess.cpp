@@ -3,8 +3,11 @@
 #include <cstring>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "TempFolder.h"
 
 extern char** environ;
 
@@ -29,8 +32,20 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const std::vector
     }
     argv.push_back(nullptr);
     std::vector<std::string> envStrings;
+    // An extra entry replaces the inherited one of its name: getenv takes the first it finds.
+    const auto overridden = [&](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('='));
+        for (const std::string& extra : extraEnv) {
+            if (extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 && extra[name.size()] == '=') {
+                return true;
+            }
+        }
+        return false;
+    };
     for (char** e = environ; *e; ++e) {
-        envStrings.emplace_back(*e);
+        if (!overridden(*e)) {
+            envStrings.emplace_back(*e);
+        }
     }
     envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;
@@ -82,5 +97,24 @@ ProcessResult RunCli(const std::vector<std::string>& args, const std::vector<std
 {
     std::vector<std::string> full{TRAWLIX_CLI_PATH};
     full.insert(full.end(), args.begin(), args.end());
-    return RunProcess(full, extraEnv);
+    // A job with a project file indexes its pages in the user's data folder: tests keep theirs apart,
+    // in one folder per test program removed when it ends, unless the caller names one.
+    static const std::string s_strData = [] {
+        static TempFolder s_folder;
+        return s_folder.path();
+    }();
+    std::vector<std::string> env{"XDG_DATA_HOME=" + s_strData};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<std::string> unique;
+    for (size_t i = 0; i < env.size(); ++i) {
+        const std::string name = env[i].substr(0, env[i].find('='));
+        bool bLater = false;
+        for (size_t j = i + 1; j < env.size(); ++j) {
+            bLater = bLater || env[j].compare(0, name.size() + 1, name + "=") == 0;
+        }
+        if (!bLater) {
+            unique.push_back(env[i]);
+        }
+    }
+    return RunProcess(full, unique);
 }

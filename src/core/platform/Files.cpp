@@ -290,6 +290,13 @@ std::string CacheFolder()
     return base + "/trawlix";
 }
 
+std::string DataFolder()
+{
+    const char* env = std::getenv("XDG_DATA_HOME");
+    std::string base = env && *env ? std::string(env) : homeFolder() + "/.local/share";
+    return base + "/trawlix";
+}
+
 std::string ProgramFolder()
 {
     std::error_code ec;

@@ -52,6 +52,8 @@ std::string FolderOf(const std::string& path);
 std::string DocumentsFolder();
 // The user's cache folder for this program: $XDG_CACHE_HOME/trawlix, else ~/.cache/trawlix.
 std::string CacheFolder();
+// The user's data folder for this program: $XDG_DATA_HOME/trawlix, else ~/.local/share/trawlix.
+std::string DataFolder();
 // The folder holding this program's own executable.
 std::string ProgramFolder();
 // A new, empty, uniquely named folder under parent, created; empty string on failure.
