@@ -1,9 +1,9 @@
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "BookProject.h"
+#include "InterruptGuard.h"
 #include "chm/ChmBuildWorker.h"
 #include "chm/ChmWriter.h"
 
@@ -26,45 +26,6 @@ void printOutput(const std::string& text)
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
 }
-
-volatile std::sig_atomic_t g_nInterrupt = 0;
-
-void onInterrupt(int nSignal)
-{
-    g_nInterrupt = nSignal;
-}
-
-// While a build runs, Ctrl-C (or a termination request) lets the compiler end, which a Ctrl-C at a
-// terminal also stops, and the working folder is removed before the command gives up.
-class CInterruptGuard
-{
-public:
-    CInterruptGuard()
-    {
-        struct sigaction action
-        {};
-        action.sa_handler = onInterrupt;
-        action.sa_flags = SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        for (int i = 0; i < kCount; ++i) {
-            sigaction(kSignals[i], &action, &m_previous[i]);
-        }
-    }
-    ~CInterruptGuard()
-    {
-        for (int i = 0; i < kCount; ++i) {
-            sigaction(kSignals[i], &m_previous[i], nullptr);
-        }
-    }
-    CInterruptGuard(const CInterruptGuard&) = delete;
-    CInterruptGuard& operator=(const CInterruptGuard&) = delete;
-
-private:
-    static constexpr int kCount = 3;
-    static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP};
-    struct sigaction m_previous[kCount]
-    {};
-};
 
 } // namespace
 
@@ -94,13 +55,20 @@ int RunChm(const CliArgs& args)
     params.SetTitles(pageTitles);
 
     ChmBuildResult result;
+    bool bInterrupted = false;
     {
+        // Ctrl-C at a terminal stops the compiler too; a termination request lets it end.
         CInterruptGuard guard;
-        result = ChmBuildWorker(params, printOutput);
+        result = ChmBuildWorker(params, printOutput, {}, CInterruptGuard::Flag());
         DeleteTree(workFolder);
+        bInterrupted = CInterruptGuard::Interrupted();
     }
-    if (g_nInterrupt != 0) {
+    if (bInterrupted) {
         std::fprintf(stderr, "trawlix-cli: interrupted\n");
+        return 1;
+    }
+    if (!result.m_bCopied) {
+        std::fprintf(stderr, "trawlix-cli: cannot copy the pages for the build: %s\n", result.m_strCopyError.c_str());
         return 1;
     }
 

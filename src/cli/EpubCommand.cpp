@@ -2,6 +2,7 @@
 #include <string>
 
 #include "BookProject.h"
+#include "InterruptGuard.h"
 #include "book/EpubBuilder.h"
 
 namespace
@@ -30,9 +31,20 @@ int RunEpub(const CliArgs& args)
     params.m_strBookName = request.strBook;
     params.m_strProjectName = request.project.m_strName;
     params.m_pages = request.project.m_pages;
-    const EpubBuildResult result = EpubBuildWorker(params, {}, [](const std::string& file, const std::string& why) {
-        std::fprintf(stderr, "warning: skipped the page %s (%s)\n", file.c_str(), why.c_str());
-    });
+    EpubBuildResult result;
+    {
+        CInterruptGuard guard;
+        result = EpubBuildWorker(
+            params, {},
+            [](const std::string& file, const std::string& why) {
+                std::fprintf(stderr, "warning: skipped the page %s (%s)\n", file.c_str(), why.c_str());
+            },
+            CInterruptGuard::Flag());
+    }
+    if (result.m_code == EpubBuildResult::Code::Cancelled) {
+        std::fprintf(stderr, "trawlix-cli: interrupted\n");
+        return 1;
+    }
     if (!result.Succeeded()) {
         std::fprintf(stderr, "trawlix-cli: %s\n", result.m_strMessage.c_str());
         return 1;

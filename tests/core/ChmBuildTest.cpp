@@ -1,12 +1,19 @@
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 #include <chm_lib.h>
 #include <gtest/gtest.h>
 
+#include "ProjectFixtures.h"
 #include "RunProcess.h"
 #include "TempFolder.h"
 #include "TestHttpServer.h"
@@ -420,12 +427,21 @@ TEST(ChmBuild, OnlySavedPagesGoIntoABook)
         bool bTaken;
     };
     const Case cases[] = {
-        {temp.file("p/a.htm"), true},  {temp.file("p/b.SHTML"), true},
-        {temp.file("p/c.php"), true},  {temp.file("p/missing.htm"), true},
-        {"/etc/passwd", false},        {temp.file("p/notes.txt"), false},
-        {temp.file("p/noext"), false}, {temp.file("p/folder.htm"), false},
+        {temp.file("p/a.htm"), true},
+        {temp.file("p/b.SHTML"), true},
+        {temp.file("p/c.php"), true},
+        {temp.file("p/missing.htm"), true},
+        {"/etc/passwd", false},
+        {temp.file("p/notes.txt"), false},
+        {temp.file("p/noext"), false},
+        {temp.file("p/folder.htm"), false},
         {"/dev/zero", false},
+        {temp.file("p/evil.htm"), false},
+        {temp.file("p/alias.htm"), true},
     };
+    // A link to a file outside the page's folder is no page of the project; one to a page beside it is.
+    ASSERT_EQ(::symlink("/etc/passwd", temp.file("p/evil.htm").c_str()), 0);
+    ASSERT_EQ(::symlink("a.htm", temp.file("p/alias.htm").c_str()), 0);
     for (const auto& c : cases) {
         EXPECT_EQ(MayGoIntoBook(c.path), c.bTaken) << c.path;
     }
@@ -501,4 +517,159 @@ TEST(ChmBuild, ABookOfADownloadedSeriesKeepsPicturesAndReadableTitles)
     ASSERT_EQ(topics.size(), 3u);
     EXPECT_EQ(topics[1].first, titles[0]);
     EXPECT_EQ(topics[2].first, titles[1]);
+}
+
+namespace
+{
+
+// The id of a process that has ended.
+pid_t endedProcessId()
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+std::vector<std::string> entriesOf(const std::string& path)
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& e : std::filesystem::directory_iterator(path, error)) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// A project unpacked from an archive may hold links: only plain files inside the page's folder go into
+// the book, never what a link leads to elsewhere.
+TEST(ChmBuild, LinksToFilesOutsideThePageFolderStayOutOfTheBook)
+{
+    TempFolder temp;
+    writeFile(temp.file("p/a.htm"), "<html><body><img src=\"a.files/dot.gif\"></body></html>");
+    writeFile(temp.file("p/a.files/dot.gif"), "GIF89a dot");
+    writeFile(temp.file("p/b.htm"), "<html><body>b</body></html>");
+    writeFile(temp.file("secret.gif"), "GIF89a secret");
+    const std::pair<std::string, std::string> links[] = {
+        {"/etc/passwd", "p/a.files/pw.css"},
+        {temp.file("secret.gif"), "p/a.files/secret.gif"},
+        {"dot.gif", "p/a.files/same.gif"}, // inside: taken
+        {"/etc", "p/b.files"},
+    };
+    for (const auto& [target, link] : links) {
+        ASSERT_EQ(::symlink(target.c_str(), temp.file(link).c_str()), 0) << link;
+    }
+    ChmBuildParams params;
+    params.m_strChmFile = temp.file("book.chm");
+    params.m_strBookName = "book";
+    params.SetPages({temp.file("p/a.htm"), temp.file("p/b.htm")}, files::MakeUniqueFolder(temp.path(), "work-"));
+    params.SetTitles({"a", "b"});
+    ASSERT_TRUE(ChmBuildWorker(params, {}).Succeeded());
+    auto book = readBook(temp.file("book.chm"));
+    for (const auto& [name, data] : book) {
+        EXPECT_EQ(data.find("root:"), std::string::npos) << name;
+        EXPECT_EQ(data.find("secret"), std::string::npos) << name;
+    }
+    EXPECT_EQ(book["/a.files/dot.gif"], "GIF89a dot");
+    EXPECT_EQ(book["/a.files/same.gif"], "GIF89a dot");
+}
+
+// A copy that fails (here the file size limit stands in for a full disk) fails the build with its cause;
+// the earlier book stays and nothing is left behind.
+TEST(ChmBuild, AFailedCopyFailsTheBuildWithItsCauseAndKeepsTheBook)
+{
+    TempFolder temp;
+    writeFile(temp.file("p/a.htm"), "<html><body><img src=\"a.files/big.png\"></body></html>");
+    writeFile(temp.file("p/a.files/big.png"), "\x89PNG\r\n\x1a\n" + std::string(256 * 1024, 'x'));
+    writeFile(temp.file("out/a.chm"), "earlier");
+    const std::string wbr = temp.file("p.wbr");
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.SetProjects({MakeProject("a", {MakePage("A", temp.file("p/a.htm"), "")})});
+
+    // The limit applies to the command alone; past it a write fails as on a full disk.
+    ProcessResult run =
+        RunProcess({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 128; exec \"$0\" chm \"$1\" --project a --out \"$2\"",
+                    TRAWLIX_CLI_PATH, wbr, temp.file("out")},
+                   {"XDG_CACHE_HOME=" + temp.file("cache")});
+    EXPECT_EQ(run.nExitCode, 1) << run.strOut << run.strErr;
+    EXPECT_NE(run.strErr.find("trawlix-cli: cannot copy the pages for the build: cannot write "), std::string::npos)
+        << run.strErr;
+    EXPECT_NE(run.strErr.find("big.png: File too large"), std::string::npos) << run.strErr;
+    EXPECT_NE(run.strOut.find("拷贝文件失败"), std::string::npos) << run.strOut;
+    EXPECT_EQ(readAll(temp.file("out/a.chm")), "earlier");
+    EXPECT_EQ(entriesOf(temp.file("out")), std::vector<std::string>{"a.chm"});
+    EXPECT_TRUE(entriesOf(temp.file("cache/trawlix")).empty());
+}
+
+// A killed build leaves its working folder and its temporary book; the next build removes what ended
+// processes left. An interrupted build removes its own and keeps the earlier book.
+TEST(ChmBuild, LeftoversOfKilledBuildsGoAndAnInterruptedBuildLeavesNothing)
+{
+    TempFolder temp;
+    ScopedCacheHome cache(temp.file("cache"));
+    const std::string dead = std::to_string(endedProcessId());
+    writeFile(temp.file("cache/trawlix/chm-" + dead + "-Ab12Cd/page.htm"), "copy");
+    writeFile(temp.file("cache/trawlix/chm-1-Ab12Cd/page.htm"), "the first process of the system still runs");
+    writeFile(temp.file("cache/trawlix/chm-Ab12Cd/page.htm"), "no process id: left alone");
+    writeFile(temp.file("out/.b.chm.part-" + dead + "-0"), "half a book");
+    writeFile(temp.file("out/.b.chm.part-1-0"), "a book being written");
+    writeFile(temp.file("p/a.htm"), "<html><body>a</body></html>");
+
+    const std::string work = MakeChmWorkFolder();
+    EXPECT_EQ(files::FileName(work).rfind("chm-" + std::to_string(::getpid()) + "-", 0), 0u) << work;
+    std::vector<std::string> kept{"chm-1-Ab12Cd", "chm-Ab12Cd", files::FileName(work)};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(entriesOf(temp.file("cache/trawlix")), kept);
+    ChmBuildParams params;
+    params.m_strChmFile = temp.file("out/b.chm");
+    params.m_strBookName = "book";
+    params.SetPages({temp.file("p/a.htm")}, work);
+    params.SetTitles({"a"});
+    ASSERT_TRUE(ChmBuildWorker(params, {}).Succeeded());
+    EXPECT_EQ(entriesOf(temp.file("out")), (std::vector<std::string>{".b.chm.part-1-0", "b.chm"}));
+    DeleteTree(work);
+    DeleteTree(temp.file("cache/trawlix/chm-1-Ab12Cd"));
+    DeleteTree(temp.file("cache/trawlix/chm-Ab12Cd"));
+
+    // Enough to copy that the build is still copying or compiling when the request to stop comes.
+    std::vector<CProjectInfor> pages;
+    for (int i = 0; i < 60; ++i) {
+        const std::string page = temp.file("big/" + std::to_string(i) + ".htm");
+        writeFile(page, "<html><body><img src=\"" + std::to_string(i) + ".files/p.png\"></body></html>");
+        writeFile(temp.file("big/" + std::to_string(i) + ".files/p.png"),
+                  "\x89PNG\r\n\x1a\n" + std::string(512 * 1024, static_cast<char>(i)));
+        pages.push_back(MakePage(std::to_string(i), page, ""));
+    }
+    const std::string wbr = temp.file("big.wbr");
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.SetProjects({MakeProject("big", pages)});
+    const std::string good = readAll(temp.file("out/b.chm"));
+    for (const int nSignal : {SIGTERM, SIGINT, SIGHUP}) {
+        const pid_t pid = StartCli({"chm", wbr, "--project", "big", "--out", temp.file("out"), "--name", "b"},
+                                   {"XDG_CACHE_HOME=" + temp.file("cache")}, temp.file("log"));
+        ASSERT_GT(pid, 0);
+        const std::string prefix = "chm-" + std::to_string(pid) + "-";
+        bool bSeen = false;
+        for (int n = 0; n < 20000 && !bSeen; ++n) {
+            for (const auto& name : entriesOf(temp.file("cache/trawlix"))) {
+                bSeen = bSeen || name.rfind(prefix, 0) == 0;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(bSeen);
+        ::kill(pid, nSignal);
+        EXPECT_EQ(WaitCli(pid), 1) << nSignal;
+        EXPECT_TRUE(entriesOf(temp.file("cache/trawlix")).empty()) << nSignal;
+        EXPECT_EQ(entriesOf(temp.file("out")), (std::vector<std::string>{".b.chm.part-1-0", "b.chm"})) << nSignal;
+        EXPECT_EQ(readAll(temp.file("out/b.chm")), good) << nSignal;
+    }
+    EXPECT_NE(readAll(temp.file("log")).find("trawlix-cli: interrupted\n"), std::string::npos)
+        << readAll(temp.file("log"));
 }

@@ -1,8 +1,15 @@
 // EPUB books made with trawlix-cli epub from a project downloaded from a local site, checked with
 // epubcheck and read back with libzip.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <map>
 #include <regex>
+#include <set>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <zip.h>
 
@@ -162,7 +169,8 @@ TEST_F(EpubBuildTest, BookFromADownloadedProjectPassesEpubCheckAndHoldsEveryPage
         RunCli({"epub", wbr, "--project", "新闻", "--out", folder.file("out"), "--name", "新闻 & 评论集"});
     ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     const std::string book = folder.file("out/新闻 & 评论集.epub");
-    EXPECT_EQ(run.strOut, "wrote " + book + " (5 pages, 3 pictures and style sheets)\n");
+    // Both pages show dot.gif: the book stores it once.
+    EXPECT_EQ(run.strOut, "wrote " + book + " (5 pages, 2 pictures and style sheets)\n");
     EXPECT_EQ(run.strErr, "");
 
     ProcessResult check = RunProcess({"/usr/bin/java", "-jar", kEpubCheck, book});
@@ -195,7 +203,7 @@ TEST_F(EpubBuildTest, BookFromADownloadedProjectPassesEpubCheckAndHoldsEveryPage
     EXPECT_TRUE(contains(entryData(entries, "EPUB/toc.ncx"), "<text>新闻 &amp; 评论</text>"));
     EXPECT_TRUE(contains(entryData(entries, "EPUB/text/cover.xhtml"), "<h1>新闻 &amp; 评论集</h1>"));
 
-    // Every picture the project holds is in the book.
+    // Every picture the project holds is in the book, each once, and every page points at it.
     std::map<std::string, std::string> bookFiles;
     for (const auto& e : entries) {
         bookFiles[e.strName] = e.strData;
@@ -203,10 +211,12 @@ TEST_F(EpubBuildTest, BookFromADownloadedProjectPassesEpubCheckAndHoldsEveryPage
     const std::string project = folder.file("save/新闻");
     for (const auto& [page, id] :
          std::vector<std::pair<std::string, std::string>>{{"news", "p0002"}, {"chart", "p0003"}}) {
-        EXPECT_EQ(bookFiles["EPUB/res/" + id + "/dot.gif"], testData("dot.gif")) << page;
+        EXPECT_TRUE(contains(bookFiles["EPUB/text/" + id + ".xhtml"], "<img src=\"../res/p0002/dot.gif\"")) << page;
         std::string saved;
         EXPECT_TRUE(files::ReadFile(project + "/" + page + ".files/dot.gif", saved)) << page;
     }
+    EXPECT_EQ(bookFiles["EPUB/res/p0002/dot.gif"], testData("dot.gif"));
+    EXPECT_EQ(bookFiles.count("EPUB/res/p0003/dot.gif"), 0u);
     EXPECT_EQ(bookFiles["EPUB/res/p0002/red.png"], testData("red.png"));
 
     const std::string news = bookFiles["EPUB/text/p0002.xhtml"];
@@ -390,6 +400,207 @@ TEST_F(EpubCommandTest, AFolderThatCannotBeWrittenFailsAndLeavesAnEarlierBookAlo
     std::string data;
     files::ReadFile(folder.file("out/p.epub"), data);
     EXPECT_EQ(data, "earlier");
+}
+
+// A page saved under a name with dots of its own keeps its pictures (ch01.zh-cn.zh-cn.html beside
+// ch01.zh-cn.files, as a download of ch01.zh-cn.html names them).
+TEST_F(EpubCommandTest, PagesWithDotsInTheirNamesKeepTheirPictures)
+{
+    files::CreateFolders(folder.file("save/d/ch01.zh-cn.files"));
+    files::WriteFile(folder.file("save/d/ch01.zh-cn.zh-cn.html"),
+                     "<title>第一章</title><p><img src=\"ch01.zh-cn.files/fig.png\" alt=\"图\"/></p>");
+    files::WriteFile(folder.file("save/d/ch01.zh-cn.files/fig.png"), testData("red.png"));
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.SetProjects({MakeProject("d", {MakePage("第一章", folder.file("save/d/ch01.zh-cn.zh-cn.html"), "")})});
+    ProcessResult run = RunCli({"epub", wbr, "--project", "d", "--out", folder.file("out")});
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    std::map<std::string, std::string> bookFiles;
+    for (const auto& e : readZip(folder.file("out/d.epub"))) {
+        bookFiles[e.strName] = e.strData;
+    }
+    EXPECT_EQ(bookFiles["EPUB/res/p0001/fig.png"], testData("red.png"));
+    EXPECT_TRUE(contains(bookFiles["EPUB/text/p0001.xhtml"], "<img src=\"../res/p0001/fig.png\" alt=\"图\"/>"))
+        << bookFiles["EPUB/text/p0001.xhtml"];
+}
+
+// Pages of one site carry copies of the same logo and sheet in each .files folder: the book stores each
+// content once, and a sheet only shares when what it points at is the same too.
+TEST_F(EpubCommandTest, IdenticalFilesAreStoredOnceAndEveryPagePointsAtTheOneCopy)
+{
+    const std::string sheet = "body { background: url(logo.png) no-repeat }\n";
+    const std::string otherPng = testData("red.png") + "another picture";
+    std::vector<CProjectInfor> pages;
+    for (int i = 1; i <= 4; ++i) {
+        const std::string name = "s" + std::to_string(i);
+        files::CreateFolders(folder.file("save/s/" + name + ".files/img"));
+        files::WriteFile(folder.file("save/s/" + name + ".htm"),
+                         "<html><head><title>" + name + "</title><link rel=\"stylesheet\" href=\"" + name +
+                             ".files/site.css\"></head><body><img src=\"" + name +
+                             ".files/img/logo.png\" alt=\"\"/>"
+                             "</body></html>");
+        files::WriteFile(folder.file("save/s/" + name + ".files/img/logo.png"), testData("red.png"));
+        // The same sheet's bytes everywhere, but the fourth page's logo.png beside it is another picture.
+        files::WriteFile(folder.file("save/s/" + name + ".files/site.css"), sheet);
+        files::WriteFile(folder.file("save/s/" + name + ".files/logo.png"), i == 4 ? otherPng : testData("red.png"));
+        pages.push_back(MakePage(name, folder.file("save/s/" + name + ".htm"), ""));
+    }
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.SetProjects({MakeProject("s", pages)});
+    ProcessResult run = RunCli({"epub", wbr, "--project", "s", "--out", folder.file("out")});
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    // The red logo, the dot and two sheets.
+    EXPECT_EQ(run.strOut, "wrote " + folder.file("out/s.epub") + " (4 pages, 4 pictures and style sheets)\n");
+    const std::string book = folder.file("out/s.epub");
+    if (files::Exists(kEpubCheck)) {
+        ProcessResult check = RunProcess({"/usr/bin/java", "-jar", kEpubCheck, book});
+        EXPECT_EQ(check.nExitCode, 0) << check.strOut << check.strErr;
+        EXPECT_FALSE(contains(check.strOut + check.strErr, "WARNING")) << check.strOut << check.strErr;
+    }
+
+    std::map<std::string, std::string> bookFiles;
+    int nRed = 0;
+    for (const auto& e : readZip(book)) {
+        bookFiles[e.strName] = e.strData;
+        nRed += e.strData == testData("red.png") ? 1 : 0;
+    }
+    EXPECT_EQ(nRed, 1);
+    EXPECT_EQ(allMatches(entryData(readZip(book), "EPUB/package.opf"), "href=\"(res/[^\"]+)\""),
+              (std::vector<std::string>{"res/p0001/img/logo.png", "res/p0001/site.css", "res/p0004/logo.png",
+                                        "res/p0004/site.css"}));
+    // Each page's picture and sheet, followed from the page, hold what the page saved.
+    for (int i = 1; i <= 4; ++i) {
+        const std::string page = bookFiles["EPUB/text/p000" + std::to_string(i) + ".xhtml"];
+        const std::vector<std::string> sheets =
+            allMatches(page, "<link rel=\"stylesheet\" [^>]*href=\"\\.\\./([^\"]+)\"");
+        const std::vector<std::string> images = allMatches(page, "<img src=\"\\.\\./([^\"]+)\"");
+        ASSERT_EQ(sheets.size(), 1u) << page;
+        ASSERT_EQ(images.size(), 1u) << page;
+        EXPECT_EQ(bookFiles["EPUB/" + images[0]], testData("red.png")) << i;
+        // The sheet points at the stored copy of what its own folder held.
+        const std::string css = bookFiles["EPUB/" + sheets[0]];
+        const std::vector<std::string> urls = allMatches(css, "url\\(([^)]+)\\)");
+        ASSERT_EQ(urls.size(), 1u) << css;
+        const std::string logo =
+            std::filesystem::path(files::FolderOf("EPUB/" + sheets[0]) + "/" + urls[0]).lexically_normal().string();
+        EXPECT_EQ(bookFiles[logo], i == 4 ? otherPng : testData("red.png")) << i << " " << css;
+    }
+}
+
+// A project unpacked from an archive may hold links: only plain files inside the page's folder go into
+// the book, never what a link leads to elsewhere.
+TEST_F(EpubCommandTest, LinksToFilesOutsideThePageFolderStayOutOfTheBook)
+{
+    files::WriteFile(folder.file("secret.gif"), "GIF89a secret");
+    const std::pair<std::string, std::string> links[] = {
+        {"/etc/passwd", "save/p/a.files/pw.css"},
+        {folder.file("secret.gif"), "save/p/a.files/secret.gif"},
+        {"dot.gif", "save/p/a.files/same.gif"}, // inside: taken
+        {"/etc", "save/p/b.files"},
+        {"/etc/passwd", "save/p/evil.htm"},
+    };
+    for (const auto& [target, link] : links) {
+        ASSERT_EQ(::symlink(target.c_str(), folder.file(link).c_str()), 0) << link;
+    }
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.SetProjects({MakeProject("p", {MakePage("A", folder.file("save/p/a.htm"), ""),
+                                         MakePage("B", folder.file("save/p/b.htm"), "")}),
+                       MakeProject("evil", {MakePage("A", folder.file("save/p/a.htm"), ""),
+                                            MakePage("E", folder.file("save/p/evil.htm"), "")})});
+    ProcessResult run = RunCli({"epub", wbr, "--project", "p", "--out", folder.file("out")});
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    std::set<std::string> names;
+    for (const auto& e : readZip(folder.file("out/p.epub"))) {
+        names.insert(e.strName);
+        EXPECT_FALSE(contains(e.strData, "root:")) << e.strName;
+        EXPECT_FALSE(contains(e.strData, "secret")) << e.strName;
+    }
+    EXPECT_TRUE(names.count("EPUB/res/p0001/dot.gif")) << "the page's own picture";
+
+    run = RunCli({"epub", wbr, "--project", "evil", "--out", folder.file("out")});
+    EXPECT_EQ(run.nExitCode, 1);
+    EXPECT_TRUE(contains(run.strErr, "is not a saved web page: " + folder.file("save/p/evil.htm"))) << run.strErr;
+    EXPECT_FALSE(files::Exists(folder.file("out/evil.epub")));
+}
+
+// The id of a process that has ended.
+pid_t endedProcessId()
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+std::vector<std::string> entriesOf(const std::string& path)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path)) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A killed build leaves its temporary book (and what libzip wrote beside it); the next build of that book
+// removes what ended processes left. An interrupted build removes its own and keeps the earlier book.
+TEST_F(EpubCommandTest, LeftoversOfKilledBuildsGoAndAnInterruptedBuildLeavesNothing)
+{
+    const std::string dead = std::to_string(endedProcessId());
+    for (const std::string& name :
+         {".p.epub.part-" + dead + "-0", ".p.epub.part-" + dead + "-0.Ab12Cd", std::string(".p.epub.part-1-0")}) {
+        files::WriteFile(folder.file("out/" + name), "half a book");
+    }
+    ProcessResult run = RunCli({"epub", wbr, "--project", "p", "--out", folder.file("out")});
+    ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    // The first process of the system still runs: its file stays.
+    EXPECT_EQ(entriesOf(folder.file("out")), (std::vector<std::string>{".p.epub.part-1-0", "p.epub"}));
+
+    // Enough pages that the book is still being written when the request to stop comes.
+    std::vector<CProjectInfor> pages;
+    std::string text;
+    for (int i = 0; i < 1000; ++i) {
+        text += "<p>第" + std::to_string(i) + "段 <b>粗</b> <i>斜</i></p>\n";
+    }
+    for (int i = 0; i < 200; ++i) {
+        const std::string file = folder.file("save/big/" + std::to_string(i) + ".htm");
+        files::CreateFolders(files::FolderOf(file));
+        files::WriteFile(file, "<title>" + std::to_string(i) + "</title>" + text);
+        pages.push_back(MakePage(std::to_string(i), file, ""));
+    }
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.SetProjects({MakeProject("big", pages)});
+    files::WriteFile(folder.file("out/big.epub"), "earlier");
+    for (const int nSignal : {SIGTERM, SIGINT, SIGHUP}) {
+        const pid_t pid =
+            StartCli({"epub", wbr, "--project", "big", "--out", folder.file("out")}, {}, folder.file("log"));
+        ASSERT_GT(pid, 0);
+        // Once the temporary book exists, the pages are being written into it.
+        const std::string prefix = ".big.epub.part-" + std::to_string(pid) + "-";
+        bool bSeen = false;
+        for (int n = 0; n < 20000 && !bSeen; ++n) {
+            for (const auto& name : entriesOf(folder.file("out"))) {
+                bSeen = bSeen || name.rfind(prefix, 0) == 0;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_TRUE(bSeen);
+        ::kill(pid, nSignal);
+        EXPECT_EQ(WaitCli(pid), 1) << nSignal;
+        EXPECT_EQ(entriesOf(folder.file("out")), (std::vector<std::string>{".p.epub.part-1-0", "big.epub", "p.epub"}))
+            << nSignal;
+        std::string data;
+        files::ReadFile(folder.file("out/big.epub"), data);
+        EXPECT_EQ(data, "earlier");
+    }
+    std::string log;
+    files::ReadFile(folder.file("log"), log);
+    EXPECT_TRUE(contains(log, "trawlix-cli: interrupted\n")) << log;
 }
 
 } // namespace

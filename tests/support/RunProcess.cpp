@@ -1,6 +1,7 @@
 #include "RunProcess.h"
 
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <string_view>
@@ -117,4 +118,44 @@ ProcessResult RunCli(const std::vector<std::string>& args, const std::vector<std
         }
     }
     return RunProcess(full, unique);
+}
+
+pid_t StartCli(const std::vector<std::string>& args,
+               const std::vector<std::string>& extraEnv,
+               const std::string& logFile)
+{
+    std::vector<std::string> full{TRAWLIX_CLI_PATH};
+    full.insert(full.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : full) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e) {
+        envStrings.emplace_back(*e);
+    }
+    envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> envp;
+    for (auto& e : envStrings) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+int WaitCli(pid_t pid)
+{
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) {
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 struct ProcessResult
@@ -16,3 +17,11 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const std::vector
 
 // RunProcess on the built trawlix-cli.
 ProcessResult RunCli(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {});
+
+// Starts the built trawlix-cli without waiting for it, its output and errors appended to logFile; its
+// process id, or -1 when it cannot start.
+pid_t StartCli(const std::vector<std::string>& args,
+               const std::vector<std::string>& extraEnv,
+               const std::string& logFile);
+// Waits for a process StartCli started: its exit code, or -1 when a signal ended it.
+int WaitCli(pid_t pid);

@@ -22,6 +22,7 @@
 #include "download/Url.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "project/PageFiles.h"
 
 namespace
 {
@@ -30,9 +31,10 @@ namespace fs = std::filesystem;
 
 struct Resource
 {
-    std::string strBookPath; // below the content folder
+    std::string strBookPath; // below the content folder; the one stored copy's when this is a duplicate
     std::string strMediaType;
     std::string strLocalPath;
+    bool bStored = true; // false for a file whose identical content the book already stores
 };
 
 struct BookPage
@@ -53,6 +55,7 @@ struct BookIndex
     std::map<std::string, std::size_t> pageByPath;
     std::map<std::string, std::size_t> pageByUrl;
     std::map<std::string, Resource> resources; // by normalised local path
+    std::vector<std::string> resourceOrder;    // their local paths in the order the pages hold them
 };
 
 std::string normalised(const std::string& path)
@@ -123,20 +126,18 @@ std::string pageNumber(std::size_t n)
     return text;
 }
 
-// The page's resource folder as the engine names it: the file up to its last "." + ".files".
-std::string resourceFolderOf(const std::string& pageFile)
-{
-    const std::string name = files::FileName(pageFile);
-    const auto dot = name.rfind('.');
-    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
-    return files::Join(files::FolderOf(pageFile), base + ".files");
-}
-
-// Adds every picture, style sheet and font of the page's resource folder under res/<page id>/.
+// Adds every picture, style sheet and font of the page's resource folder under res/<page id>/. Only
+// plain files inside the page's folder are taken: a link to a file elsewhere (a project unpacked from
+// an archive may hold one to /etc/passwd) stays out of the book.
 void collectResources(const BookPage& page, BookIndex& index, std::set<std::string>& bookPaths)
 {
-    const std::string folder = resourceFolderOf(page.strLocalPath);
+    const std::string folder = ResourceFolderOf(page.strLocalPath);
+    const std::string root = files::FolderOf(page.strLocalPath);
     std::error_code error;
+    // A resource folder that is a link (which could lead anywhere, / included) is not walked.
+    if (fs::symlink_status(folder, error).type() != fs::file_type::directory) {
+        return;
+    }
     fs::recursive_directory_iterator it(folder, error);
     if (error) {
         return;
@@ -146,7 +147,8 @@ void collectResources(const BookPage& page, BookIndex& index, std::set<std::stri
             break;
         }
         // A file still being written, or left half written by a killed process, is no part of the page.
-        if (!it->is_regular_file(error) || files::IsTempBesideName(it->path().filename().string())) {
+        if (!it->is_regular_file(error) || files::IsTempBesideName(it->path().filename().string()) ||
+            !files::IsRegularFileInside(it->path().string(), root)) {
             continue;
         }
         const std::string local = normalised(it->path().string());
@@ -173,6 +175,7 @@ void collectResources(const BookPage& page, BookIndex& index, std::set<std::stri
         }
         bookPaths.insert(bookPath);
         index.resources[local] = {bookPath, type, local};
+        index.resourceOrder.push_back(local);
     }
 }
 
@@ -218,6 +221,99 @@ bookCss(std::string_view sheet, const std::string& localFolder, const std::strin
         }
     }
     return out;
+}
+
+// A digest of a file's bytes; empty when it cannot be read.
+std::string fileDigest(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return {};
+    }
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    EVP_DigestInit_ex(context, EVP_sha256(), nullptr);
+    char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        EVP_DigestUpdate(context, buffer, n);
+    }
+    const bool bRead = std::ferror(file) == 0;
+    std::fclose(file);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int nDigest = 0;
+    EVP_DigestFinal_ex(context, digest, &nDigest);
+    EVP_MD_CTX_free(context);
+    return bRead ? std::string(reinterpret_cast<const char*>(digest), nDigest) : std::string();
+}
+
+// What a style sheet becomes in the book, as a key: its bytes and, for each reference, the stored copy
+// it will point at. Two sheets with the same key are written alike wherever the one copy lies.
+std::string sheetKey(const std::string& local,
+                     const BookIndex& index,
+                     std::map<std::string, std::string>& keys,
+                     std::set<std::string>& open)
+{
+    if (auto found = keys.find(local); found != keys.end()) {
+        return found->second;
+    }
+    if (!open.insert(local).second) {
+        return "loop:" + local; // a sheet importing itself keeps a copy of its own
+    }
+    std::string sheet;
+    std::string key = files::ReadFile(local, sheet) ? fileDigest(local) : "unread:" + local;
+    for (const auto& ref : css::FindReferences(sheet)) {
+        const Resource* resource = bookResource(ref.strValue, files::FolderOf(local), index);
+        key += '\n';
+        if (!resource) {
+            key += '-';
+        } else if (resource->strMediaType == "text/css") {
+            key += "sheet:" + sheetKey(resource->strLocalPath, index, keys, open);
+        } else {
+            key += resource->strBookPath;
+        }
+    }
+    open.erase(local);
+    keys[local] = key;
+    return key;
+}
+
+// Identical content is stored once: every later copy points at the first one. Pictures and fonts are
+// the same when their bytes are; style sheets when, besides, what they refer to is.
+void shareIdenticalResources(BookIndex& index)
+{
+    std::map<std::string, std::string> stored; // type and digest → book path of the stored copy
+    for (const auto& local : index.resourceOrder) {
+        Resource& resource = index.resources[local];
+        if (resource.strMediaType == "text/css") {
+            continue;
+        }
+        const std::string digest = fileDigest(local);
+        if (digest.empty()) {
+            continue;
+        }
+        auto [found, bNew] = stored.emplace(resource.strMediaType + '\n' + digest, resource.strBookPath);
+        if (!bNew) {
+            resource.strBookPath = found->second;
+            resource.bStored = false;
+        }
+    }
+    // Keys first, paths after: a key must not see a sheet's path change while others are keyed.
+    std::map<std::string, std::string> keys;
+    std::set<std::string> open;
+    std::vector<std::pair<std::string, std::string>> sheets; // local path, key
+    for (const auto& local : index.resourceOrder) {
+        if (index.resources[local].strMediaType == "text/css") {
+            sheets.emplace_back(local, sheetKey(local, index, keys, open));
+        }
+    }
+    for (const auto& [local, key] : sheets) {
+        Resource& resource = index.resources[local];
+        auto [found, bNew] = stored.emplace("text/css\n" + key, resource.strBookPath);
+        if (!bNew) {
+            resource.strBookPath = found->second;
+            resource.bStored = false;
+        }
+    }
 }
 
 // Answers a page's references from the book's index. Links are written only once every page's ids are
@@ -335,11 +431,13 @@ std::string contentsTitle(const std::string& recorded, const std::string& bytes,
     return book::CollapsedWhiteSpace(decoded);
 }
 
-// The book's container, written on close. Buffers are handed to libzip, which frees them.
+// The book's container, written on close. Buffers are handed to libzip, which frees them. libzip
+// writes to a temporary file named after path plus a suffix and renames it over path at the end; a set
+// pCancel stops it there, and the temporary file goes.
 class CZip
 {
 public:
-    explicit CZip(const std::string& path)
+    CZip(const std::string& path, const std::atomic<bool>* pCancel)
     {
         int nError = 0;
         m_pZip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &nError);
@@ -348,6 +446,10 @@ public:
             zip_error_init_with_code(&error, nError);
             m_strError = zip_error_strerror(&error);
             zip_error_fini(&error);
+        } else if (pCancel) {
+            zip_register_cancel_callback_with_state(
+                m_pZip, [](zip_t*, void* p) { return static_cast<const std::atomic<bool>*>(p)->load() ? 1 : 0; },
+                nullptr, const_cast<std::atomic<bool>*>(pCancel));
         }
     }
     ~CZip()
@@ -416,6 +518,46 @@ private:
 
     zip_t* m_pZip = nullptr;
     std::string m_strError;
+};
+
+// A temporary file removed when the build leaves it behind.
+class CTempFile
+{
+public:
+    CTempFile() = default;
+    ~CTempFile()
+    {
+        if (!m_strPath.empty()) {
+            ::unlink(m_strPath.c_str());
+        }
+    }
+    CTempFile(const CTempFile&) = delete;
+    CTempFile& operator=(const CTempFile&) = delete;
+
+    // Reserves a name beside path; false with errno when it cannot.
+    bool CreateBeside(const std::string& path)
+    {
+        const int fd = files::CreateTempBeside(path, m_strPath);
+        if (fd < 0) {
+            m_strPath.clear();
+            return false;
+        }
+        ::close(fd);
+        return true;
+    }
+    const std::string& Path() const { return m_strPath; }
+    // Renames the file to target, which it then no longer is to remove; false with errno when it cannot.
+    bool RenameTo(const std::string& target)
+    {
+        if (std::rename(m_strPath.c_str(), target.c_str()) != 0) {
+            return false;
+        }
+        m_strPath.clear();
+        return true;
+    }
+
+private:
+    std::string m_strPath;
 };
 
 EpubBuildResult failed(EpubBuildResult result, EpubBuildResult::Code code, const std::string& message)
@@ -515,6 +657,7 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
     if (index.pages.empty()) {
         return failed(result, EpubBuildResult::Code::NoPageRead, "no page of the project could be read");
     }
+    shareIdenticalResources(index);
 
     const int nTotal = static_cast<int>(index.pages.size()) * 2 + 1;
     int nDone = 0;
@@ -552,7 +695,16 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         }
     }
 
-    CZip zip(params.m_strEpubFile);
+    // The book is written under a name of our own beside it, carrying the process id, so a later build
+    // can tell the leftovers of a killed one (and what libzip wrote beside them) and remove them.
+    const std::string target = files::FollowLinks(files::AbsolutePath(params.m_strEpubFile));
+    files::RemoveDeadTempsBeside(target);
+    CTempFile temp;
+    if (!temp.CreateBeside(target)) {
+        return failed(result, EpubBuildResult::Code::CannotWrite,
+                      "cannot create " + params.m_strEpubFile + ": " + std::strerror(errno));
+    }
+    CZip zip(temp.Path(), pCancel);
     if (!zip.IsOpen()) {
         return failed(result, EpubBuildResult::Code::CannotWrite,
                       "cannot create " + params.m_strEpubFile + ": " + zip.Error());
@@ -593,6 +745,9 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         if (!bOk) {
             break;
         }
+        if (!resource.bStored) {
+            continue;
+        }
         if (resource.strMediaType == "text/css") {
             std::string sheet;
             files::ReadFile(local, sheet);
@@ -616,8 +771,15 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         return failed(result, EpubBuildResult::Code::Cancelled, "cancelled");
     }
     if (!bOk || !zip.Close()) {
+        if (cancelled()) {
+            return failed(result, EpubBuildResult::Code::Cancelled, "cancelled");
+        }
         return failed(result, EpubBuildResult::Code::CannotWrite,
                       "cannot write " + params.m_strEpubFile + ": " + zip.Error());
+    }
+    if (!temp.RenameTo(target)) {
+        return failed(result, EpubBuildResult::Code::CannotWrite,
+                      "cannot write " + params.m_strEpubFile + ": " + std::strerror(errno));
     }
     result.m_nPages = static_cast<int>(index.pages.size());
     result.m_nResources = nResource;

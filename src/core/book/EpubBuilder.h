@@ -33,7 +33,7 @@ struct EpubBuildResult
     std::string m_strMessage;     // English, for the terminal
     int m_nPages = 0;             // pages in the book
     int m_nSkipped = 0;           // pages that could not be read
-    int m_nResources = 0;         // pictures and style sheets in the book
+    int m_nResources = 0;         // pictures and style sheets stored in the book, identical ones once
     std::string m_strRefusedFile; // with NotAPage: the file the record names
 
     bool Succeeded() const { return m_code == Code::Ok; }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dirent.h>
 #include <set>
 #include <sys/stat.h>
@@ -63,16 +64,6 @@ private:
     std::string m_data;
 };
 
-// A page file's name without its extension: "index.htm" → "index", "index" → "index".
-std::string baseNameOf(const std::string& name)
-{
-    auto dot = name.rfind('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-// Pages larger than this are not read to find their resource folder.
-constexpr size_t kMaxPageBytes = size_t{64} << 20;
-
 // Entry names of a folder other than "." and ".." and files still being written (or left half written
 // by a killed process), in byte order, so a build lists its files the same way on every file system.
 std::vector<std::string> entriesOf(const std::string& folder)
@@ -118,10 +109,68 @@ Kind kindOf(const std::string& path)
     return S_ISREG(st.st_mode) ? Kind::File : Kind::Other;
 }
 
-bool copyFile(const std::string& source, const std::string& target)
+// The copy's cause of failure goes to why.
+bool copyFile(const std::string& source, const std::string& target, std::string* why)
 {
     std::string data;
-    return files::ReadFile(source, data) && files::WriteFile(target, data);
+    return files::ReadFile(source, data, why) && files::WriteFile(target, data, why);
+}
+
+bool stopped(const std::atomic<bool>* pCancel, std::string* why)
+{
+    if (pCancel && pCancel->load()) {
+        if (why) {
+            *why = "cancelled";
+        }
+        return true;
+    }
+    return false;
+}
+
+bool createFolder(const std::string& path, std::string* why)
+{
+    if (files::CreateFolder(path)) {
+        return true;
+    }
+    if (why) {
+        *why = "cannot create the folder " + path + ": " + std::strerror(errno);
+    }
+    return false;
+}
+
+// Copies every plain file below source to target; a file that resolves outside root (a link to
+// /etc/passwd) is left out. False with the cause when anything cannot be copied or the copy is cancelled.
+bool copyTree(const std::string& source,
+              const std::string& target,
+              const std::string& root,
+              std::string* why,
+              const std::atomic<bool>* pCancel)
+{
+    if (!createFolder(target, why)) {
+        return false;
+    }
+    for (const auto& name : entriesOf(source)) {
+        if (stopped(pCancel, why)) {
+            return false;
+        }
+        const std::string from = files::Join(source, name);
+        const std::string to = files::Join(target, name);
+        switch (kindOf(from)) {
+        case Kind::Folder:
+            if (!copyTree(from, to, root, why, pCancel)) {
+                return false;
+            }
+            break;
+        case Kind::File:
+            if (files::IsRegularFileInside(from, root) && !copyFile(from, to, why)) {
+                return false;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -129,52 +178,6 @@ bool copyFile(const std::string& source, const std::string& target)
 std::string FileNameOf(const std::string& path)
 {
     return files::FileName(path);
-}
-
-std::string ResourceFolderOf(const std::string& pageFile)
-{
-    // A download names the folder after the page's name, which may hold dots of its own: a series of
-    // ch01.zh-cn.html is saved as ch01.zh-cn.zh-cn.html beside ch01.zh-cn.files. With several dots the
-    // folder is the one the page's references point at; otherwise, as for pages saved by earlier
-    // versions and local pages, the name up to the last dot.
-    const std::string folder = files::FolderOf(pageFile);
-    const std::string name = FileNameOf(pageFile);
-    const std::string lastDotRule = files::Join(folder, baseNameOf(name) + ".files");
-    const auto firstDot = name.find('.');
-    if (firstDot == std::string::npos || firstDot == name.rfind('.')) {
-        return lastDotRule;
-    }
-    std::string text;
-    if (!files::IsRegularFile(pageFile) || !files::ReadFile(pageFile, text, nullptr, kMaxPageBytes)) {
-        return lastDotRule;
-    }
-    for (auto dot = name.rfind('.'); dot != std::string::npos && dot > 0; dot = name.rfind('.', dot - 1)) {
-        const std::string candidate = name.substr(0, dot) + ".files";
-        const std::string path = files::Join(folder, candidate);
-        if (text.find(candidate + "/") != std::string::npos && kindOf(path) == Kind::Folder) {
-            return path;
-        }
-    }
-    return lastDotRule;
-}
-
-void CopyTree(const std::string& source, const std::string& target)
-{
-    files::CreateFolder(target);
-    for (const auto& name : entriesOf(source)) {
-        const std::string from = files::Join(source, name);
-        const std::string to = files::Join(target, name);
-        switch (kindOf(from)) {
-        case Kind::Folder:
-            CopyTree(from, to);
-            break;
-        case Kind::File:
-            copyFile(from, to);
-            break;
-        default:
-            break;
-        }
-    }
 }
 
 void ListTree(const std::string& folder, std::vector<std::string>& list)
@@ -209,6 +212,11 @@ bool MayGoIntoBook(const std::string& pageFile)
     if (::stat(pageFile.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return false;
     }
+    // A link may lead to another page of the folder, never out of it.
+    const std::string folder = files::FolderOf(pageFile);
+    if (!files::IsRegularFileInside(pageFile, folder.empty() ? "." : folder)) {
+        return false;
+    }
     const std::string name = FileNameOf(pageFile);
     const auto dot = name.rfind('.');
     std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
@@ -219,15 +227,31 @@ bool MayGoIntoBook(const std::string& pageFile)
     return dot != std::string::npos && dot > 0 && kindOf(ResourceFolderOf(pageFile)) == Kind::Folder;
 }
 
-void CopyPages(const ChmBuildParams& params)
+bool CopyPages(const ChmBuildParams& params, std::string* why, const std::atomic<bool>* pCancel)
 {
     for (const auto& source : params.m_pageFiles) {
+        if (stopped(pCancel, why)) {
+            return false;
+        }
         const std::string name = FileNameOf(source);
-        copyFile(source, files::Join(params.m_strWorkFolder, name));
-        // Under the name the page refers to.
+        // A missing page is left to the compiler, which reports it by name.
+        if (kindOf(source) == Kind::File && !copyFile(source, files::Join(params.m_strWorkFolder, name), why)) {
+            return false;
+        }
+        // Under the name the page refers to. Only files inside the page's own folder go with it; a resource
+        // folder that is a link (which could lead anywhere, / included) is not walked.
         const std::string resources = ResourceFolderOf(source);
-        CopyTree(resources, files::Join(params.m_strWorkFolder, FileNameOf(resources)));
+        const std::string target = files::Join(params.m_strWorkFolder, FileNameOf(resources));
+        const std::string folder = files::FolderOf(source);
+        if (kindOf(resources) != Kind::Folder) {
+            if (!createFolder(target, why)) {
+                return false;
+            }
+        } else if (!copyTree(resources, target, folder.empty() ? "." : folder, why, pCancel)) {
+            return false;
+        }
     }
+    return true;
 }
 
 int WriteContents(const ChmBuildParams& params, int* pError)

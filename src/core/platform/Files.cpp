@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace files
 {
@@ -201,6 +205,72 @@ bool RemoveTree(const std::string& path)
     std::error_code ec;
     fs::remove_all(fs::u8path(path), ec);
     return !Exists(path);
+}
+
+long ProcessIdInName(std::string_view name, std::string_view prefix)
+{
+    if (name.substr(0, prefix.size()) != prefix) {
+        return 0;
+    }
+    long pid = 0;
+    std::size_t i = prefix.size();
+    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        if (pid > (LONG_MAX - 9) / 10) {
+            return 0;
+        }
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return i < name.size() && name[i] == '-' && i > prefix.size() ? pid : 0;
+}
+
+bool IsProcessAlive(long pid)
+{
+    return pid > 0 && pid <= INT_MAX && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH);
+}
+
+void RemoveDeadTempsBeside(const std::string& path)
+{
+    const std::string folder = FolderOf(path);
+    const std::string prefix = "." + FileName(path) + ".part-";
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) {
+        return;
+    }
+    std::vector<std::string> dead;
+    while (const dirent* entry = ::readdir(dir)) {
+        const long pid = ProcessIdInName(entry->d_name, prefix);
+        if (pid > 0 && pid != ::getpid() && !IsProcessAlive(pid)) {
+            dead.push_back(Join(folder, entry->d_name));
+        }
+    }
+    ::closedir(dir);
+    for (const auto& file : dead) {
+        struct stat st
+        {};
+        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            ::unlink(file.c_str());
+        }
+    }
+}
+
+bool IsRegularFileInside(const std::string& path, const std::string& folder)
+{
+    char* resolvedFile = ::realpath(path.c_str(), nullptr);
+    char* resolvedFolder = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+    bool bInside = false;
+    if (resolvedFile && resolvedFolder) {
+        std::string root = resolvedFolder;
+        if (root.back() != '/') {
+            root += '/';
+        }
+        struct stat st
+        {};
+        bInside = std::string_view(resolvedFile).substr(0, root.size()) == root && ::stat(resolvedFile, &st) == 0 &&
+                  S_ISREG(st.st_mode);
+    }
+    std::free(resolvedFile);
+    std::free(resolvedFolder);
+    return bInside;
 }
 
 std::string AbsolutePath(const std::string& path)

@@ -37,6 +37,18 @@ int CreateTempBeside(const std::string& path, std::string& tempPath);
 bool IsTempBesideName(std::string_view name);
 // Removes a folder with everything in it; true when nothing is left.
 bool RemoveTree(const std::string& path);
+// The process id a name of ours carries after prefix ("chm-4242-x1y2" with "chm-" → 4242); 0 when the
+// name does not begin with prefix, digits and "-".
+long ProcessIdInName(std::string_view name, std::string_view prefix);
+// False only when no process with this id exists: one we may not signal is alive all the same.
+bool IsProcessAlive(long pid);
+// Removes what a process that has ended left beside path while writing it: the files whose names begin
+// with ".name.part-PID-" (those CreateTempBeside makes, and what a library wrote next to them) for a
+// PID no longer running. Files of running processes, links and folders are left alone.
+void RemoveDeadTempsBeside(const std::string& path);
+// True when path, with every symbolic link resolved, is a plain file inside folder (itself resolved):
+// a link from a project's folder to a file elsewhere (/etc/passwd) is not.
+bool IsRegularFileInside(const std::string& path, const std::string& folder);
 
 // path made absolute against the current folder ("out/p" → "/home/u/out/p"); an absolute or empty path
 // comes back as it is.
