@@ -247,6 +247,11 @@ public:
         if (!strLine.empty()) {
             line(strLine);
         }
+        if (const std::string strCause = DownloadFailureCause(nMessage, strText, nCode); !strCause.empty()) {
+            clearProgress();
+            std::fprintf(stderr, "%s\n", strCause.c_str());
+            std::fflush(stderr);
+        }
         int n = 0;
         int nTotal = 0;
         if (nMessage == WM_DOWNLOAD_RESULT && DownloadProgressOf(strText, nCode, n, nTotal)) {

@@ -18,6 +18,7 @@ TEST(DownloadLog, ProgressComesFromPageResultsOnly)
         {"4\t4", DR_PAGE_FAILED, true, 100},
         {"1\t3", DR_PAGE_FAILED, true, 33}, // cut toward zero
         {"1\t0", DR_PAGE_FAILED, true, 0},  // a total of 0 shows nothing
+        {"2\t4\tcannot write /p/a\tb.htm: No space left on device", DR_PAGE_FAILED, true, 50},
         {"http://h/a.gif", DR_RESOURCE_DONE, false, 0},
         {"only\tfive\tfields\there\t1", DR_PAGE_SAVED, false, 0},
     };
@@ -36,4 +37,14 @@ TEST(DownloadLog, ReportHasFourLabelledValues)
     EXPECT_EQ(DownloadReportLines(" 小说 \t2\t0"),
               (std::vector<std::string>{"工程名:", "         小说", "下载网页成功:", "         2",
                                         "下载网页失败:", "         0", "网页保存路径:", "         "}));
+}
+
+TEST(DownloadLog, AFailedPageKeepsItsLineAndGivesItsCauseApart)
+{
+    const std::string strText = "2\t4\tcannot write /p/a\tb.htm: No space left on device";
+    EXPECT_EQ(DownloadLogLine(WM_DOWNLOAD_RESULT, strText, DR_PAGE_FAILED), "download file faild !");
+    EXPECT_EQ(DownloadFailureCause(WM_DOWNLOAD_RESULT, strText, DR_PAGE_FAILED),
+              "cannot write /p/a\tb.htm: No space left on device");
+    EXPECT_EQ(DownloadFailureCause(WM_DOWNLOAD_RESULT, "2\t4", DR_PAGE_FAILED), "");
+    EXPECT_EQ(DownloadFailureCause(WM_DOWNLOAD_RESULT, "http://h/a.gif", DR_RESOURCE_FAILED), "");
 }

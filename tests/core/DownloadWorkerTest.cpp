@@ -206,7 +206,8 @@ TEST_F(DownloadWorkerTest, FailedPagesAreCountedAndTheJobGoesOn)
     // A folder appears where page 2's file should go: the page cannot be written.
     recorder.hook = [&](unsigned nMessage, const std::string& strText, int) {
         if (nMessage == WM_DOWNLOAD_BEGIN && strText == server.Url("/p2.htm")) {
-            files::CreateFolders(projectFile("p2.htm"));
+            std::filesystem::remove(projectFile("p2.htm"));
+            files::CreateFolders(projectFile("p2.htm/x"));
         }
     };
 
@@ -214,11 +215,17 @@ TEST_F(DownloadWorkerTest, FailedPagesAreCountedAndTheJobGoesOn)
 
     auto events = recorder.Events();
     ASSERT_EQ(events.size(), 7u);
-    EXPECT_EQ(events[1], (Event{WM_DOWNLOAD_RESULT, "1\t3", DR_PAGE_FAILED}));
-    EXPECT_EQ(events[3], (Event{WM_DOWNLOAD_RESULT, "2\t3", DR_PAGE_FAILED}));
+    // Each failure says why.
+    EXPECT_EQ(events[1], (Event{WM_DOWNLOAD_RESULT, "1\t3\tHTTP status 404", DR_PAGE_FAILED}));
+    EXPECT_EQ(events[3].nCode, DR_PAGE_FAILED);
+    EXPECT_EQ(events[3].strText.rfind("2\t3\tcannot ", 0), 0u) << events[3].strText;
+    EXPECT_NE(events[3].strText.find(projectFile("p2.htm")), std::string::npos) << events[3].strText;
     EXPECT_EQ(events[5].nCode, DR_PAGE_SAVED);
     EXPECT_EQ(events[6], (Event{WM_DOWNLOAD_FINISHED, summary(1, 2), 0}));
+    EXPECT_FALSE(files::Exists(projectFile("p1.htm")));
     EXPECT_FALSE(files::Exists(projectFile("p1.files")));
+    EXPECT_FALSE(files::Exists(projectFile("p2.files")));
+    EXPECT_TRUE(files::IsFolder(projectFile("p2.htm/x"))); // what is not the job's stays
 }
 
 TEST_F(DownloadWorkerTest, SeriesNumberedInAFolderSavesEveryPageUnderItsOwnName)
@@ -571,7 +578,7 @@ TEST_F(DownloadWorkerTest, CancelDuringParallelTransfersEndsThemAtOnce)
     ASSERT_FALSE(events.empty());
     // The page whose pictures were cut off is not saved: it counts as failed.
     EXPECT_EQ(events.back(), (Event{WM_DOWNLOAD_FINISHED, summary(0, 1), 0}));
-    EXPECT_EQ(events[events.size() - 2], (Event{WM_DOWNLOAD_RESULT, "1\t2", DR_PAGE_FAILED}));
+    EXPECT_EQ(events[events.size() - 2], (Event{WM_DOWNLOAD_RESULT, "1\t2\tcancelled", DR_PAGE_FAILED}));
     for (size_t i = 1; i + 2 < events.size(); ++i) {
         EXPECT_EQ(events[i].nCode, DR_RESOURCE_FAILED) << events[i].strText;
     }
@@ -706,3 +713,78 @@ TEST_F(DownloadWorkerTest, OtherModesEndSilently)
 }
 
 } // namespace
+
+TEST_F(DownloadWorkerTest, TwoJobsIntoOneProjectAtOnceNeverShareAFile)
+{
+    // Two series whose pages have the same names; every answer is slow, so both jobs have chosen their
+    // names before either saves a page.
+    for (const char* site : {"/a/", "/b/"}) {
+        for (int n = 1; n <= 3; ++n) {
+            const std::string path = site + std::string("page") + std::to_string(n) + ".html";
+            TestHttpResponse page = TestHttpResponse::Html("<title>" + path + "</title>" + path);
+            page.nDelayMs = 150;
+            server.Route(path, page);
+        }
+    }
+    for (bool bComplete : {false, true}) {
+        SCOPED_TRACE(bComplete ? "complete" : "plain");
+        std::filesystem::remove_all(projectFile(""));
+        CRecorder recorders[2];
+        std::unique_ptr<CDownloadJob> jobs[2];
+        for (int k = 0; k < 2; ++k) {
+            CDownloadTask t = task;
+            t.m_bComplete = bComplete;
+            t.m_hNotifyWnd = &recorders[k];
+            t.m_strFirstUrl = server.Url(k == 0 ? "/a/page1.html" : "/b/page1.html");
+            t.m_strLastUrl = server.Url(k == 0 ? "/a/page3.html" : "/b/page3.html");
+            jobs[k] = std::make_unique<CDownloadJob>(t);
+        }
+        jobs[0]->Start();
+        jobs[1]->Start();
+        jobs[0]->Wait();
+        jobs[1]->Wait();
+
+        std::set<std::string> paths;
+        for (CRecorder& r : recorders) {
+            EXPECT_EQ(r.Events().back().strText.substr(0, 10), "小说\t3\t0");
+            for (const auto& e : r.Events()) {
+                if (e.nMessage == WM_DOWNLOAD_RESULT && e.nCode == DR_PAGE_SAVED) {
+                    const std::string path = e.strText.substr(0, e.strText.find('\t'));
+                    const std::string url =
+                        e.strText.substr(path.size() + 1, e.strText.find('\t', path.size() + 1) - path.size() - 1);
+                    paths.insert(path);
+                    // Each file holds the page its record names.
+                    EXPECT_NE(readFile(path).find(url.substr(url.find("/", 7))), std::string::npos) << path;
+                }
+            }
+        }
+        EXPECT_EQ(paths.size(), 6u);
+        // Nothing is left reserved: six pages, six folders.
+        EXPECT_EQ(
+            std::distance(std::filesystem::directory_iterator(projectFile("")), std::filesystem::directory_iterator()),
+            12);
+    }
+}
+
+TEST_F(DownloadWorkerTest, TheLinkPassWritesOnlyFilesInsideTheProjectFolder)
+{
+    server.Route("/p1.htm", TestHttpResponse::Html("<a href=\"notes.html\">notes</a>"));
+    // The user's own page, added to the project from the disk, lies outside the project folder; a
+    // crafted record names a file outside through the folder.
+    const std::string notes = folder.file("notes.html");
+    const std::string original = "<base href=\"" + server.Url("/") + "\"><a href=\"a.htm\">a</a>";
+    ASSERT_TRUE(files::WriteFile(notes, original));
+    task.m_bComplete = 1;
+    task.m_strFirstUrl = server.Url("/p1.htm");
+    task.m_strLastUrl = server.Url("/p1.htm");
+    task.m_projectPages = {{server.Url("/notes.html"), notes},
+                           {server.Url("/other.html"), projectFile("../notes.html")}};
+
+    DownloadWorker(&task);
+
+    EXPECT_EQ(recorder.Events().back(), (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
+    EXPECT_EQ(readFile(notes), original);
+    // The saved page (a lone address is named 00) still links to the held page.
+    EXPECT_NE(readFile(projectFile("00.htm")).find("href=\"../notes.html\""), std::string::npos)
+        << readFile(projectFile("00.htm"));
+}

@@ -1,5 +1,6 @@
 #include <csignal>
 #include <fcntl.h>
+#include <set>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -187,6 +188,83 @@ TEST_F(GetCommandTest, TerminationAndHangUpCancelAtOnce)
         files::ReadFile(out, printed);
         EXPECT_NE(printed.find("下载网页失败:\n         1\n"), std::string::npos) << printed;
         EXPECT_FALSE(files::Exists(folder.file(project + "/00.htm")));
+    }
+}
+
+TEST_F(GetCommandTest, TwoJobsAtOnceIntoOneProjectFileKeepEveryPageInItsOwnFile)
+{
+    // Two series whose pages have the same names, answered slowly so that both jobs have chosen their
+    // names before either saves a page.
+    for (const char* site : {"/a/", "/b/"}) {
+        for (int n = 1; n <= 3; ++n) {
+            const std::string path = site + std::string("page") + std::to_string(n) + ".html";
+            TestHttpResponse page = TestHttpResponse::Html("<title>" + path + "</title>" + path);
+            page.nDelayMs = 200;
+            server.Route(path, page);
+        }
+    }
+    const std::string wbr = folder.file("p.wbr");
+    ProcessResult runs[2];
+    std::thread other([&] {
+        runs[1] = RunCli({"get", "--from", server.Url("/b/page1.html"), "--to", server.Url("/b/page3.html"),
+                          "--project", "p", "--folder", folder.path(), "--project-file", wbr});
+    });
+    runs[0] = RunCli({"get", "--from", server.Url("/a/page1.html"), "--to", server.Url("/a/page3.html"), "--project",
+                      "p", "--folder", folder.path(), "--project-file", wbr});
+    other.join();
+    for (const ProcessResult& run : runs) {
+        EXPECT_EQ(run.nExitCode, 0) << run.strErr;
+    }
+
+    CProjectStore store;
+    store.SetPath(wbr);
+    store.Transfer(false);
+    std::vector<CProjectObject> projects;
+    store.GetProjects(projects);
+    ASSERT_EQ(projects.size(), 1u);
+    ASSERT_EQ(projects[0].m_pages.size(), 6u);
+    std::set<std::string> paths;
+    for (const CProjectInfor& page : projects[0].m_pages) {
+        paths.insert(page.m_strLocalFile);
+        std::string data;
+        ASSERT_TRUE(files::ReadFile(page.m_strLocalFile, data));
+        EXPECT_NE(data.find(page.m_strUrl.substr(page.m_strUrl.find('/', 7))), std::string::npos)
+            << page.m_strLocalFile;
+    }
+    EXPECT_EQ(paths.size(), 6u);
+}
+
+TEST_F(GetCommandTest, AFullDiskFailsThePageWithItsCauseAndLeavesNothingOfIt)
+{
+    // The page is larger than the program may write (a file size limit stands in for a full disk);
+    // its picture is not.
+    server.Route("/a1.htm", TestHttpResponse::Html("<img src=\"p.gif\">" + std::string(200000, 'x')));
+    server.Route("/p.gif", TestHttpResponse::Text("GIF89a"));
+    for (const char* mode : {"--plain", "--complete"}) {
+        SCOPED_TRACE(mode);
+        const std::string project = mode + 2;
+        std::vector<std::string> args = {"/bin/sh",
+                                         "-c",
+                                         "trap '' XFSZ; ulimit -f 64; exec \"$@\"",
+                                         "sh",
+                                         TRAWLIX_CLI_PATH,
+                                         "get",
+                                         "--from",
+                                         server.Url("/a1.htm"),
+                                         "--project",
+                                         project,
+                                         "--folder",
+                                         folder.path()};
+        if (std::string(mode) == "--complete") {
+            args.push_back(mode);
+        }
+        const ProcessResult run = RunProcess(args);
+        EXPECT_EQ(run.nExitCode, 1) << run.strErr;
+        EXPECT_NE(run.strOut.find("download file faild !\n"), std::string::npos) << run.strOut;
+        EXPECT_NE(run.strErr.find(folder.path() + "/" + project + "/00.htm: File too large\n"), std::string::npos)
+            << run.strErr;
+        EXPECT_FALSE(files::Exists(folder.path() + "/" + project + "/00.files/p.gif"));
+        EXPECT_FALSE(files::Exists(folder.path() + "/" + project + "/00.htm"));
     }
 }
 

@@ -680,7 +680,8 @@ void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()
                             "/s/新建工程/p1.htm\thttp://127.0.0.1/p1.htm\t" + strKey + "\t第一页\t3\t4", DR_PAGE_SAVED);
     QCOMPARE(gauge->pos(), 75);
     QVERIFY(gauge->isVisible());
-    frame.OnDownloadMessage(WM_DOWNLOAD_RESULT, "4\t4", DR_PAGE_FAILED);
+    frame.OnDownloadMessage(WM_DOWNLOAD_RESULT, "4\t4\tcannot write /s/p4.htm: No space left on device",
+                            DR_PAGE_FAILED);
     QVERIFY(!gauge->isVisible());
     // A page of a project that is gone adds nothing.
     frame.OnDownloadMessage(WM_DOWNLOAD_RESULT, "/s/x.htm\thttp://127.0.0.1/x.htm\t999999\tx\t1\t2", DR_PAGE_SAVED);
@@ -691,6 +692,7 @@ void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()
                                            QStringLiteral("     http://127.0.0.1/a.gif   ok"),
                                            QStringLiteral(".........http://127.0.0.1/p1.htm .......... ok "),
                                            QStringLiteral("download file faild !"),
+                                           QStringLiteral("cannot write /s/p4.htm: No space left on device"),
                                            QStringLiteral(".........http://127.0.0.1/x.htm .......... ok ")}));
     QCOMPARE(texts(project(0)), QStringList{QStringLiteral("第一页")});
     QCOMPARE(CProjectTree::ItemPath(project(0)->child(0)), QStringLiteral("/s/新建工程/p1.htm"));

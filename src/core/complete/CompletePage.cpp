@@ -334,14 +334,12 @@ int CCompletePage::Register(const std::string& strAbsolute, bool bSheet, int nDe
     requisite.strUrl = strAbsolute;
     requisite.bStyleSheet = bSheet;
     requisite.nDepth = nDepth;
-    std::size_t nFetched = 0;
-    for (const Requisite& r : m_requisites) {
-        nFetched += r.state != Requisite::State::Skipped ? 1 : 0;
-    }
-    if ((bSheet && nDepth > kMaxSheetDepth) || nFetched >= kMaxRequisites) {
+    // Counted as they come, not by a look over all earlier ones: a page may name 100,000 pictures.
+    if ((bSheet && nDepth > kMaxSheetDepth) || m_nToFetch >= kMaxRequisites) {
         requisite.state = Requisite::State::Skipped;
     } else {
         requisite.strFileName = FileNameFor(strAbsolute, bSheet);
+        ++m_nToFetch;
     }
     m_requisites.push_back(std::move(requisite));
     m_byUrl.emplace(strAbsolute, m_requisites.size() - 1);
@@ -387,8 +385,13 @@ std::string CCompletePage::FileNameFor(const std::string& strUrl, bool bSheet)
         stem.resize(80);
     }
     name = stem + ext;
-    for (int n = 2; m_names.count(ascii::ToLower(name)) != 0; ++n) {
-        name = stem + "-" + std::to_string(n) + ext;
+    if (m_names.count(ascii::ToLower(name)) != 0) {
+        // Many files of one name ("image.php?id=…") try the numbers after the last one given.
+        int& n = m_nextNumber[ascii::ToLower(name)];
+        n = std::max(n, 2);
+        do {
+            name = stem + "-" + std::to_string(n++) + ext;
+        } while (m_names.count(ascii::ToLower(name)) != 0);
     }
     m_names.insert(ascii::ToLower(name));
     return name;

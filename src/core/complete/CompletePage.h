@@ -128,6 +128,8 @@ private:
     std::vector<Edit> m_edits;
     std::vector<Requisite> m_requisites;
     std::map<std::string, std::size_t> m_byUrl;
-    std::set<std::string> m_names; // lower-cased, so names differ on any file system
+    std::size_t m_nToFetch = 0;              // requisites registered to be fetched (not skipped)
+    std::set<std::string> m_names;           // lower-cased, so names differ on any file system
+    std::map<std::string, int> m_nextNumber; // per lower-cased name: the number its next clash tries first
     std::map<std::size_t, Sheet> m_sheets;
 };

@@ -1,9 +1,12 @@
 #include "complete/ProjectLinks.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
-#include <map>
-#include <set>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "complete/MarkupTags.h"
 #include "download/AsciiText.h"
@@ -33,6 +36,58 @@ std::string RelativePath(const std::string& fromFile, const std::string& toFile)
     return std::filesystem::path(toFile).lexically_relative(fromFolder).generic_string();
 }
 
+// The held pages by address key, built once for a whole pass: looking each link up in it keeps a pass
+// over a large project linear in its links. The first entry of an address wins.
+class CHeldIndex
+{
+public:
+    explicit CHeldIndex(const std::vector<HeldPage>& held)
+    {
+        m_fileOf.reserve(held.size());
+        for (const HeldPage& h : held) {
+            m_fileOf.emplace(AddressKey(h.strUrl), h.strLocalFile);
+        }
+    }
+
+    // The local file of a held page whose file is there, or nullptr.
+    const std::string* FileOf(const std::string& strAddress)
+    {
+        auto it = m_fileOf.find(AddressKey(strAddress));
+        if (it == m_fileOf.end()) {
+            return nullptr;
+        }
+        auto known = m_isFile.find(it->second);
+        if (known == m_isFile.end()) {
+            known = m_isFile.emplace(it->second, files::IsRegularFile(it->second)).first;
+        }
+        return known->second ? &it->second : nullptr;
+    }
+
+private:
+    std::unordered_map<std::string, std::string> m_fileOf;
+    std::unordered_map<std::string, bool> m_isFile;
+};
+
+// The path with every symbolic link and "." or ".." resolved; empty when it does not exist.
+std::string resolvedPath(const std::string& path)
+{
+    std::unique_ptr<char, decltype(&std::free)> p(::realpath(path.c_str(), nullptr), &std::free);
+    return p ? std::string(p.get()) : std::string();
+}
+
+// Whether a resolved path lies below a resolved folder.
+bool isInside(const std::string& strResolved, const std::string& strResolvedFolder)
+{
+    if (strResolvedFolder.empty()) {
+        return false;
+    }
+    const std::string prefix = strResolvedFolder.back() == '/' ? strResolvedFolder : strResolvedFolder + "/";
+    return strResolved.size() > prefix.size() && strResolved.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string
+rewriteLinks(std::string_view page, const std::string& strPageUrl, const std::string& strPageFile, CHeldIndex& held);
+
 } // namespace
 
 std::string AddressKey(std::string_view address)
@@ -59,10 +114,16 @@ std::string RewritePageLinks(std::string_view page,
                              const std::string& strPageFile,
                              const std::vector<HeldPage>& held)
 {
-    std::map<std::string, std::string> fileOf;
-    for (const HeldPage& h : held) {
-        fileOf.emplace(AddressKey(h.strUrl), h.strLocalFile);
-    }
+    CHeldIndex index(held);
+    return rewriteLinks(page, strPageUrl, strPageFile, index);
+}
+
+namespace
+{
+
+std::string
+rewriteLinks(std::string_view page, const std::string& strPageUrl, const std::string& strPageFile, CHeldIndex& held)
+{
     const url::Resolver pageResolver = markup::ResolverFor(strPageUrl);
     url::Resolver resolver = pageResolver;
     std::vector<Edit> edits;
@@ -110,8 +171,8 @@ std::string RewritePageLinks(std::string_view page,
 
         std::string value = address;
         bool bLocal = false;
-        if (auto it = fileOf.find(AddressKey(address)); it != fileOf.end() && files::IsRegularFile(it->second)) {
-            const std::string relative = RelativePath(strPageFile, it->second);
+        if (const std::string* file = held.FileOf(address)) {
+            const std::string relative = RelativePath(strPageFile, *file);
             if (!relative.empty()) {
                 value = markup::PathAsAddress(relative) + fragment;
                 bLocal = true;
@@ -151,22 +212,39 @@ std::string RewritePageLinks(std::string_view page,
     return out;
 }
 
-int RewriteProjectLinks(const std::vector<HeldPage>& held)
+} // namespace
+
+int RewriteProjectLinks(const std::vector<HeldPage>& held,
+                        const std::string& strProjectFolder,
+                        const std::function<bool()>& stopped)
 {
+    const std::string folder = resolvedPath(strProjectFolder);
+    if (folder.empty()) {
+        return 0;
+    }
+    CHeldIndex index(held);
     int nRewritten = 0;
-    std::set<std::string> done;
+    std::unordered_set<std::string> done;
     for (const HeldPage& h : held) {
+        if (stopped && stopped()) {
+            break;
+        }
         if (h.strLocalFile.empty() || !done.insert(h.strLocalFile).second) {
+            continue;
+        }
+        // Only the project's own files are written: the record's path is judged by where it really leads.
+        const std::string file = resolvedPath(h.strLocalFile);
+        if (file.empty() || !isInside(file, folder)) {
             continue;
         }
         std::string text;
         // A page too large to read whole is left alone rather than written back cut short.
-        if (!files::IsRegularFile(h.strLocalFile) ||
-            !files::ReadFile(h.strLocalFile, text, nullptr, kMaxPageSize + 1) || text.size() > kMaxPageSize) {
+        if (!files::IsRegularFile(file) || !files::ReadFile(file, text, nullptr, kMaxPageSize + 1) ||
+            text.size() > kMaxPageSize) {
             continue;
         }
-        std::string rewritten = RewritePageLinks(text, h.strUrl, h.strLocalFile, held);
-        if (rewritten != text && files::WriteFile(h.strLocalFile, rewritten)) {
+        std::string rewritten = rewriteLinks(text, h.strUrl, h.strLocalFile, index);
+        if (rewritten != text && files::WriteFile(file, rewritten)) {
             ++nRewritten;
         }
     }

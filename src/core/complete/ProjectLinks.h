@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,8 +28,13 @@ std::string RewritePageLinks(std::string_view page,
                              const std::string& strPageFile,
                              const std::vector<HeldPage>& held);
 
-// RewritePageLinks over every held page's file (read from disk, written back only when it changed).
-// A page may be listed more than once (under the address a link named and the one it was fetched
-// from after a redirect): each file is rewritten once, against the address of its first entry.
+// RewritePageLinks over every held page's file that lies inside strProjectFolder once symbolic links
+// are resolved (read from disk, written back only when it changed): a record naming a file elsewhere
+// (a page added from the local disk, a crafted record) never has that file rewritten. A page may be
+// listed more than once (under the address a link named and the one it was fetched from after a
+// redirect): each file is rewritten once, against the address of its first entry. stopped is asked
+// before each page; when it says so the pass ends there (every file is whole, rewritten or not).
 // Returns the number of files rewritten.
-int RewriteProjectLinks(const std::vector<HeldPage>& held);
+int RewriteProjectLinks(const std::vector<HeldPage>& held,
+                        const std::string& strProjectFolder,
+                        const std::function<bool()>& stopped = {});

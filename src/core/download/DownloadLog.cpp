@@ -43,13 +43,23 @@ std::string DownloadLogLine(unsigned nMessage, const std::string& strText, int n
     }
 }
 
+std::string DownloadFailureCause(unsigned nMessage, const std::string& strText, int nCode)
+{
+    if (nMessage != WM_DOWNLOAD_RESULT || nCode != DR_PAGE_FAILED) {
+        return {};
+    }
+    const std::size_t first = strText.find('\t');
+    const std::size_t second = first == std::string::npos ? first : strText.find('\t', first + 1);
+    return second == std::string::npos ? std::string() : strText.substr(second + 1);
+}
+
 bool DownloadProgressOf(const std::string& strText, int nCode, int& n, int& nTotal)
 {
     const std::vector<std::string> fields = SplitFields(strText);
     size_t first = 0;
     if (nCode == DR_PAGE_SAVED && fields.size() == 6) {
         first = 4;
-    } else if (nCode == DR_PAGE_FAILED && fields.size() == 2) {
+    } else if (nCode == DR_PAGE_FAILED && fields.size() >= 2) {
         first = 0;
     } else {
         return false;

@@ -14,7 +14,7 @@ constexpr unsigned WM_DOWNLOAD_NOTE = WM_USER + 104;
 // Codes carried with WM_DOWNLOAD_RESULT.
 constexpr int DR_PAGE_SAVED = 0;
 constexpr int DR_RESOURCE_DONE = 1;
-constexpr int DR_PAGE_FAILED = 2;
+constexpr int DR_PAGE_FAILED = 2; // "n\ttotal\tcause", the cause in English
 constexpr int DR_RESOURCE_FAILED = 3;
 
 // The receiver of a job's events. Called synchronously on the job's own thread, one call per event,

@@ -137,7 +137,20 @@ struct PageList
     std::vector<std::string> urls;
     std::vector<std::string> names;
     std::string strExt = ".htm";
+    // Page i's name is reserved in the project folder and neither saved into nor given back yet.
+    std::vector<bool> reserved;
 };
+
+// Gives back every name still reserved: the pages a stop, a cancel or a failure left unsaved.
+void releaseNames(PageList& list, const std::string& strProjectFolder)
+{
+    for (size_t i = 0; i < list.reserved.size() && i < list.names.size(); ++i) {
+        if (list.reserved[i]) {
+            ReleasePageName(strProjectFolder, list.names[i], list.strExt);
+            list.reserved[i] = false;
+        }
+    }
+}
 
 void buildAddressList(const CDownloadTask& task, PageList& list)
 {
@@ -325,6 +338,7 @@ private:
         int nResult = CHttpFetcher::kFetchFailed;
         std::string strUrl;
         std::string body;
+        std::string strWhy;   // why the fetch failed
         std::string strTitle; // as the record holds it
         std::vector<std::string> resources;
         std::unique_ptr<CCompletePage> complete; // a complete job's reading of the page
@@ -337,6 +351,8 @@ private:
         }
     }
     bool stopRequested();
+    void pageFailed(int i, const std::string& strProgress, const std::string& strWhy);
+    void pageSaved(int i);
     void startFetch(int i);
     void scanFetched();
     void queueResource(const std::string& strUrl,
@@ -401,6 +417,28 @@ bool CPageRun::stopRequested()
     return m_bStopSeen;
 }
 
+// A page not saved: reported with its cause, and nothing it left stays (its reserved name is given
+// back, its resource folder goes with what was placed in it).
+void CPageRun::pageFailed(int i, const std::string& strProgress, const std::string& strWhy)
+{
+    const std::string resourceFolder = m_strStaging + m_list.names[i] + ".files";
+    m_resources.ForgetPlacedIn(resourceFolder);
+    if (m_list.reserved[i]) {
+        ReleasePageName(m_strStaging, m_list.names[i], m_list.strExt);
+        m_list.reserved[i] = false;
+    } else if (m_pages[i].state == Page::State::Ready && m_pages[i].nResult == CHttpFetcher::kFetchOk) {
+        files::RemoveTree(resourceFolder); // made for this page by the save
+    }
+    notify(WM_DOWNLOAD_RESULT, strProgress + "\t" + (strWhy.empty() ? std::string("unknown error") : strWhy),
+           DR_PAGE_FAILED);
+}
+
+// The page's reserved name is its own now.
+void CPageRun::pageSaved(int i)
+{
+    m_list.reserved[i] = false;
+}
+
 void CPageRun::startFetch(int i)
 {
     Page& page = m_pages[i];
@@ -436,6 +474,7 @@ void CPageRun::startFetch(int i)
         done.nResult = result.nResult;
         done.strUrl = std::move(result.strUrl);
         done.body = std::move(result.body);
+        done.strWhy = std::move(result.strWhy);
     };
     m_queue.Add(std::move(request));
 }
@@ -613,7 +652,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         Page& page = m_pages[i];
         if (page.nResult != CHttpFetcher::kFetchOk) {
             ++nFailed;
-            notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+            pageFailed(i, progress, page.strWhy);
             page = Page();
             continue;
         }
@@ -629,29 +668,30 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             target.strResourceFolder = resourceFolder;
             target.strPagePath = projectFolder + strName + m_list.strExt;
             target.bKeepScripts = m_task.m_bKeepScripts;
+            std::string strWhy;
             const bool bOk = SaveCompletePage(
                 *page.complete, target, [this, i](std::vector<RequisiteTransfer>& batch) { fetchRequisites(batch, i); },
                 [this](const RequisiteTransfer& t) {
                     notify(WM_DOWNLOAD_RESULT, t.bLeftOut ? t.strUrl + " (left out: " + t.strWhy + ")" : t.strUrl,
                            t.bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
                 },
-                m_pCancel);
+                m_pCancel, &strWhy);
             if (!bOk && m_pCancel && m_pCancel->load()) {
                 // Cut off by a cancel, like a plain page: not saved, and the job ends.
-                files::RemoveTree(resourceFolder);
                 ++nFailed;
-                notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+                pageFailed(i, progress, "cancelled");
                 break;
             }
             if (!bOk) {
                 // Nothing of a page that was not saved stays behind.
                 files::RemoveTree(resourceFolder);
                 ++nFailed;
-                notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+                pageFailed(i, progress, strWhy);
                 page = Page();
                 continue;
             }
             ++nSaved;
+            pageSaved(i);
             m_saved.push_back({page.strUrl, target.strPagePath});
             if (m_list.urls[i] != page.strUrl) {
                 m_saved.push_back({m_list.urls[i], target.strPagePath});
@@ -688,21 +728,22 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         // A cancel cut this page's pictures off: it would point at files that are not there, so it is
         // not saved and counts as failed.
         if (m_pCancel && m_pCancel->load()) {
-            files::RemoveTree(resourceFolder);
             ++nFailed;
-            notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+            pageFailed(i, progress, "cancelled");
             break;
         }
         CPageScanner scanner;
         scanner.SetPageName(strName);
         scanner.SetResourceFolder(resourceFolder);
-        if (!scanner.RewriteAndSave(relativeFolder, page.body, m_list.strExt, m_task.m_bKeepScripts)) {
+        std::string strWhy;
+        if (!scanner.RewriteAndSave(relativeFolder, page.body, m_list.strExt, m_task.m_bKeepScripts, &strWhy)) {
             ++nFailed;
-            notify(WM_DOWNLOAD_RESULT, progress, DR_PAGE_FAILED);
+            pageFailed(i, progress, strWhy);
             page = Page();
             continue;
         }
         ++nSaved;
+        pageSaved(i);
         const std::string record = projectFolder + strName + m_list.strExt + "\t" + page.strUrl + "\t" + projectKey +
                                    "\t" + page.strTitle + "\t" + progress;
         page = Page();
@@ -780,12 +821,17 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
     } else {
         buildLinkList(task, session, pCancel, stopped, list, topBody, render.get());
     }
-    // No page is written over another of the job or over one an earlier job saved in the project folder.
-    if (bStopped || !MakePageNamesUnique(list.names, list.strExt, projectFolder, stopped)) {
+    // No page is written over another of the job, over one an earlier job saved in the project folder or
+    // over one another job running now chose: each name is reserved there as it is chosen.
+    const bool bFolderExisted = files::IsFolder(projectFolder);
+    if (!bStopped && !list.names.empty()) {
+        files::CreateFolders(projectFolder);
+    }
+    if (bStopped || !MakePageNamesUnique(list.names, list.strExt, projectFolder, stopped, &list.reserved)) {
+        releaseNames(list, projectFolder);
         list = PageList();
     }
-
-    const bool bFolderExisted = files::IsFolder(projectFolder);
+    list.reserved.resize(list.names.size(), false);
     std::pair<int, int> counts{0, 0};
     std::vector<HeldPage> held;
     {
@@ -796,6 +842,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
         counts = run.Run(projectFolder);
         held = run.Saved();
     }
+    releaseNames(list, projectFolder);
     if (!bFolderExisted && counts.first == 0) {
         // The folder was made for pages none of which was saved (stopped, cancelled or failed): it goes
         // if nothing is in it.
@@ -808,7 +855,12 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
         // Links between the project's pages lead to the saved files, the new pages' and the earlier ones'
         // alike; the new pages come first, so an address saved again leads to its new file.
         held.insert(held.end(), task.m_projectPages.begin(), task.m_projectPages.end());
-        RewriteProjectLinks(held);
+        // A cancel, or a stop that comes while it runs, ends the pass: with many pages it takes a while.
+        const bool bStoppedBefore = pStop && pStop->load();
+        RewriteProjectLinks(held, projectFolder, [&] {
+            return (pCancel && pCancel->load()) || (pStop && pStop->load() && !bStoppedBefore) ||
+                   g_stopDownloadEvent.Wait(0);
+        });
     }
 
     const std::string summary = task.m_strProjectName + "\t" + std::to_string(counts.first) + "\t" +

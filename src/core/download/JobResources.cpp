@@ -113,6 +113,18 @@ void CJobResources::ForgetPagesAbove(int nPage)
     }
 }
 
+void CJobResources::ForgetPlacedIn(const std::string& strFolder)
+{
+    const std::string prefix = files::Join(strFolder, "");
+    for (auto it = m_placedAt.lower_bound(prefix); it != m_placedAt.end() && it->first.starts_with(prefix);) {
+        auto entry = m_entries.find(it->second);
+        if (entry != m_entries.end() && entry->second.strPlaced == it->first) {
+            m_entries.erase(entry);
+        }
+        it = m_placedAt.erase(it);
+    }
+}
+
 bool CJobResources::Place(const std::string& strUrl, const std::string& strPath, std::string* pWhy)
 {
     auto it = m_entries.find(strUrl);

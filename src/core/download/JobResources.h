@@ -33,6 +33,10 @@ public:
     // Forgets requests queued for pages after nPage (abandoned); their addresses count as unknown again.
     void ForgetPagesAbove(int nPage);
 
+    // The files placed below strFolder are gone (a failed page's folder was removed): their addresses
+    // are fetched again when a later page needs them.
+    void ForgetPlacedIn(const std::string& strFolder);
+
     // Puts a Ready address's body at strPath, replacing what is there. False (with pWhy) when that fails;
     // the address is then failed for the rest of the job.
     bool Place(const std::string& strUrl, const std::string& strPath, std::string* pWhy = nullptr);

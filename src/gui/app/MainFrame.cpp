@@ -1246,6 +1246,9 @@ void CMainFrame::OnDownloadMessage(unsigned nMessage, const std::string& strText
     if (!strLine.empty()) {
         m_wndMessageBar->AppendLine(toQ(strLine));
     }
+    if (const std::string strCause = DownloadFailureCause(nMessage, strText, nCode); !strCause.empty()) {
+        m_wndMessageBar->AppendLine(toQ(strCause));
+    }
     int n = 0;
     int nTotal = 0;
     if (nMessage == WM_DOWNLOAD_RESULT && DownloadProgressOf(strText, nCode, n, nTotal)) {
