@@ -683,8 +683,6 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
                 break;
             }
             if (!bOk) {
-                // Nothing of a page that was not saved stays behind.
-                files::RemoveTree(resourceFolder);
                 ++nFailed;
                 pageFailed(i, progress, strWhy);
                 page = Page();
