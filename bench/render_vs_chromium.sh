@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Rendered jobs: 50 pages whose text and pictures scripts build, saved by `trawlix-cli get --render`
+# Rendered jobs: 50 pages (or as many as given) whose text and pictures scripts build, saved by `trawlix-cli get --render`
 # (one browser for the whole job), beside `chromium --headless --dump-dom` started for each page, the
 # usual do-it-yourself way. Prints the time per page and the peak memory of the engine and of the
 # renderer (its browser processes together), served by nginx on 127.0.0.1.
-# usage: bench/render_vs_chromium.sh [build folder]   (needs nginx-light and chromium)
+# usage: bench/render_vs_chromium.sh [build folder] [pages, 50]   (needs nginx-light and chromium)
 set -euo pipefail
 
 build=${1:-build}
+pages=${2:-50}
 cli=$build/src/cli/trawlix-cli
 [ -x "$cli" ] && [ -x "$build/src/cli/trawlix-render" ] || { echo "build trawlix-cli and trawlix-render first" >&2; exit 2; }
 for tool in nginx chromium /usr/bin/time; do
@@ -22,7 +23,7 @@ trap cleanup EXIT
 site=$work/site
 mkdir -p "$site/pics"
 printf '\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0\rIDATx\x9cc\xf8\xff\xff?\0\x05\xfe\x02\xfe\xa7\x35\x81\x84\0\0\0\0IEND\xaeB`\x82' > "$site/pics/p.png"
-for i in $(seq 1 50); do
+for i in $(seq 1 "$pages"); do
     printf '{"text": "Article %d: %s"}\n' "$i" "$(head -c 3000 /dev/zero | tr '\0' 'x')" > "$site/a$i.json"
     {
         printf '<html><head><title>Page %d</title></head><body><div id="a"></div>\n' "$i"
@@ -50,17 +51,17 @@ watch_group() {
     local pgid=$1 out=$2 peak=0
     while kill -0 -- "-$pgid" 2>/dev/null; do
         local sum
-        sum=$(ps -o rss= -g "$pgid" 2>/dev/null | awk '{s += $1} END {print s + 0}')
+        sum=$(ps -o rss= -g "$pgid" 2>/dev/null | awk '{s += $1} END {print s + 0}' || true)
         [ "$sum" -gt "$peak" ] && peak=$sum
         sleep 0.2
     done
     echo "$peak" > "$out"
 }
 
-echo "== trawlix-cli get --render: 50 pages, 10 lazy pictures each"
+echo "== trawlix-cli get --render: $pages pages, 10 lazy pictures each"
 start=$(date +%s.%N)
 setsid /usr/bin/time -f '%M' -o "$work/cli.rss" "$cli" get --from "http://127.0.0.1:$port/page1.html" \
-    --to "http://127.0.0.1:$port/page50.html" --project r --folder "$work/out" --render > "$work/cli.log" 2>&1 &
+    --to "http://127.0.0.1:$port/page$pages.html" --project r --folder "$work/out" --render > "$work/cli.log" 2>&1 &
 job=$!
 sleep 0.5
 watch_group "$(ps -o pgid= "$job" | tr -d ' ')" "$work/group.rss" &
@@ -69,17 +70,18 @@ wait "$job" || true
 wait "$watcher" || true
 end=$(date +%s.%N)
 saved=$(grep -c ' ok $' "$work/cli.log" || true)
-render_rss=$(ps -o rss= -C trawlix-render | awk '{s += $1} END {print s + 0}')
-awk -v s="$start" -v e="$end" -v n="$saved" -v engine="$(cat "$work/cli.rss")" -v all="$(cat "$work/group.rss")" 'BEGIN {
-    printf "pages saved: %d\ntime per page: %.2f s\npeak memory, engine: %.1f MB\npeak memory, engine and renderer together: %.1f MB\n",
-        n, (e - s) / 50, engine / 1024, all / 1024 }'
+render_rss=$(ps -o rss= -C trawlix-render | awk '{s += $1} END {print s + 0}' || true)
+unsettled=$(grep -c 'did not settle' "$work/cli.log" || true)
+awk -v s="$start" -v e="$end" -v n="$saved" -v u="$unsettled" -v t="$pages" -v engine="$(cat "$work/cli.rss")" -v all="$(cat "$work/group.rss")" 'BEGIN {
+    printf "pages saved: %d (%d saved at the time limit)\ntime per page: %.2f s\npeak memory of the largest process (engine or renderer): %.1f MB\npeak memory of the engine and every renderer process together: %.1f MB\n",
+        n, u, (e - s) / t, engine / 1024, all / 1024 }'
 [ "$render_rss" -eq 0 ] || echo "warning: a renderer is still running"
 
 echo "== chromium --headless --dump-dom, one start per page"
 profile=$work/chromium
 start=$(date +%s.%N)
 peak=0
-for i in $(seq 1 50); do
+for i in $(seq 1 "$pages"); do
     /usr/bin/time -f '%M' -o "$work/chromium.rss" chromium --headless --no-sandbox --disable-gpu --no-first-run \
         --disable-background-networking --disable-component-update --disable-sync --user-data-dir="$profile" \
         --virtual-time-budget=5000 --dump-dom "http://127.0.0.1:$port/page$i.html" > "$work/dom$i.html" 2>/dev/null || true
@@ -88,6 +90,6 @@ for i in $(seq 1 50); do
 done
 end=$(date +%s.%N)
 withText=$(grep -l 'Article' "$work"/dom*.html | wc -l)
-awk -v s="$start" -v e="$end" -v n="$withText" -v p="$peak" 'BEGIN {
-    printf "pages with their article: %d\ntime per page: %.2f s\npeak memory of the largest process: %.1f MB\n", n, (e - s) / 50, p / 1024 }'
+awk -v s="$start" -v e="$end" -v n="$withText" -v p="$peak" -v t="$pages" 'BEGIN {
+    printf "pages with their article: %d\ntime per page: %.2f s\npeak memory of the largest process: %.1f MB\n", n, (e - s) / t, p / 1024 }'
 echo "(chromium's dump keeps the pictures as web addresses and saves none of them)"
