@@ -562,40 +562,19 @@ void CSearchIndex::RetitlePage(const std::string& strFile, const std::string& st
     damaged(text.Bind(1, id).Bind(2, strTitle).Step());
 }
 
-bool CSearchIndex::refresh(const SearchScope& scope)
+bool CSearchIndex::refresh(const std::vector<std::int64_t>& ids)
 {
-    struct Row
-    {
-        std::int64_t id;
-        std::string strFile, strProjectFile, strProject, strTitle, strUrl;
-        FileStamp stamp;
-    };
-    std::vector<Row> stale;
-    {
-        CStatement select(m_pDb, "SELECT id, path, project_file, project, title, url, mtime, size FROM pages"
-                                 " WHERE (?1 = '' OR project_file=?1) AND (?2 = '' OR project=?2)");
-        select.Bind(1, scope.m_strProjectFile).Bind(2, scope.m_strProject);
-        int rc = SQLITE_ROW;
-        while ((rc = select.Step()) == SQLITE_ROW) {
-            const FileStamp stamp = stampOf(select.Text(1));
-            if (stamp.nTime != select.Int(6) || stamp.nSize != select.Int(7)) {
-                stale.push_back({select.Int(0), select.Text(1), select.Text(2), select.Text(3), select.Text(4),
-                                 select.Text(5), stamp});
-            }
-        }
-        if (damaged(rc)) {
-            return false;
-        }
-    }
-    if (stale.empty()) {
-        return true;
-    }
     exec("BEGIN IMMEDIATE");
-    for (const Row& row : stale) {
-        if (row.stamp.nSize < 0) {
-            removeById(row.id);
+    for (const std::int64_t id : ids) {
+        CStatement select(m_pDb, "SELECT path, project_file, project, title, url FROM pages WHERE id=?1");
+        if (select.Bind(1, id).Step() != SQLITE_ROW) {
+            continue;
+        }
+        const std::string strFile = select.Text(0);
+        if (stampOf(strFile).nSize < 0) {
+            removeById(id);
         } else {
-            indexPage(row.strFile, row.strProjectFile, row.strProject, row.strTitle, row.strUrl);
+            indexPage(strFile, select.Text(1), select.Text(2), select.Text(3), select.Text(4));
         }
     }
     exec("COMMIT");
@@ -680,16 +659,15 @@ bool CSearchIndex::Search(const std::string& strQuery,
     if (!absScope.m_strProjectFile.empty()) {
         absScope.m_strProjectFile = files::AbsolutePath(absScope.m_strProjectFile);
     }
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    constexpr int kAttempts = 3;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
         if (!ensureOpen(status)) {
             return false;
         }
-        if (!refresh(absScope)) {
-            continue;
-        }
         CStatement query(m_pDb,
                          "SELECT p.path, p.title, p.project_file, p.project,"
-                         " snippet(page_text, -1, '\xE3\x80\x90', '\xE3\x80\x91', '\xE2\x80\xA6', 24)"
+                         " snippet(page_text, -1, '\xE3\x80\x90', '\xE3\x80\x91', '\xE2\x80\xA6', 24),"
+                         " p.id, p.mtime, p.size"
                          " FROM page_text JOIN pages p ON p.id = page_text.rowid"
                          " WHERE page_text MATCH ?1 AND (?2 = '' OR p.project_file=?2) AND (?3 = '' OR p.project=?3)"
                          " ORDER BY rank LIMIT ?4");
@@ -699,9 +677,21 @@ bool CSearchIndex::Search(const std::string& strQuery,
         }
         query.Bind(1, strFts).Bind(2, absScope.m_strProjectFile).Bind(3, absScope.m_strProject);
         query.Bind(4, static_cast<std::int64_t>(scope.m_nLimit > 0 ? scope.m_nLimit : -1));
+        std::vector<std::int64_t> stale;
         int rc = SQLITE_ROW;
         while ((rc = query.Step()) == SQLITE_ROW) {
             hits.push_back({query.Text(0), query.Text(1), query.Text(2), query.Text(3), query.Text(4)});
+            const FileStamp stamp = stampOf(hits.back().m_strFile);
+            if (stamp.nTime != query.Int(6) || stamp.nSize != query.Int(7)) {
+                stale.push_back(query.Int(5));
+            }
+        }
+        if (rc == SQLITE_DONE && !stale.empty() && attempt + 1 < kAttempts) {
+            // A page found whose file changed or went since it was indexed is read again (or dropped) and
+            // the query run again, so no hit shows text the page no longer has.
+            hits.clear();
+            refresh(stale);
+            continue;
         }
         if (rc == SQLITE_DONE) {
             return true;

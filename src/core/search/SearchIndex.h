@@ -85,9 +85,9 @@ public:
     void MovePage(const std::string& strFile, const std::string& strProjectFile, const std::string& strProject);
     void RetitlePage(const std::string& strFile, const std::string& strTitle);
 
-    // Best hits first. Pages in scope whose files changed on disk are read again first and pages whose
-    // files are gone are dropped, so hits never show stale text. False with status for a query that
-    // cannot be read or an index that cannot be opened.
+    // Best hits first. A page found whose file changed on disk since it was indexed is read again (one
+    // whose file is gone dropped) and the query run again, so hits never show stale text. False with status for a query
+    // that cannot be read or an index that cannot be opened.
     bool Search(const std::string& strQuery,
                 const SearchScope& scope,
                 std::vector<SearchHit>& hits,
@@ -117,7 +117,7 @@ private:
                    const std::string& strTitle,
                    const std::string& strUrl);
     void removeById(std::int64_t id);
-    bool refresh(const SearchScope& scope);
+    bool refresh(const std::vector<std::int64_t>& ids);
     bool syncLocked(const std::string& strProjectFile, SyncCounts* counts, SearchStatus* status);
     void rememberProjectFile(const std::string& strProjectFile);
     void forgetProjectFile(const std::string& strProjectFile);
