@@ -9,7 +9,7 @@
 #include <QtTest>
 
 #include "TestHttpServer.h"
-#include "app/Text.h"
+#include "common/Text.h"
 #include "download/DownloadTask.h"
 #include "project/ProjectRecords.h"
 

@@ -15,56 +15,53 @@
 
 #include "TempFolder.h"
 #include "TestHttpServer.h"
-#include "app/Text.h"
 #include "browser/BrowserCommands.h"
-#include "browser/BrowserHost.h"
 #include "browser/BrowserProfile.h"
 #include "browser/BrowserTabCtrl.h"
 #include "browser/BrowserTabRow.h"
 #include "browser/MyWB.h"
 #include "browser/TrawlixView.h"
+#include "common/Text.h"
 
 using namespace browsercmd;
 
 namespace
 {
-// Stands in for the main frame: records what the browser tells it.
-class RecordingHost final : public IBrowserHost
+// Stands in for the main frame: records what the view reports, and takes a page's progress only while
+// the page's address is the one it shows, as the frame does.
+class RecordingHost final
 {
 public:
-    void SetAddressText(const QString& strText) override
+    void Attach(CTrawlixView& view)
     {
-        m_nCallsWhenGone += m_bGone;
-        m_strAddress = strText;
-    }
-    QString GetAddressText() const override
-    {
-        m_nCallsWhenGone += m_bGone;
-        return m_strAddress;
-    }
-    void SetProgress(int nPercent) override
-    {
-        m_nCallsWhenGone += m_bGone;
-        m_nProgress = nPercent;
-        m_gauge.append(nPercent);
-    }
-    void SetProgressValue(int nPercent) override
-    {
-        m_nCallsWhenGone += m_bGone;
-        m_nProgress = nPercent;
-    }
-    void AddFavorite(const QString& strAddress, const QString& strTitle) override
-    {
-        m_favorites.append(strAddress + QLatin1Char('|') + strTitle);
+        QObject::connect(&view, &CTrawlixView::addressReported, &view, [this](const QString& strText) {
+            m_nCallsWhenGone += m_bGone;
+            m_strAddress = strText;
+        });
+        QObject::connect(&view, &CTrawlixView::progressReported, &view, [this](int nPercent) {
+            m_nCallsWhenGone += m_bGone;
+            m_nProgress = nPercent;
+            m_gauge.append(nPercent);
+        });
+        QObject::connect(&view, &CTrawlixView::loadProgressed, &view, [this](int nPercent, const QString& strLocation) {
+            m_nCallsWhenGone += m_bGone;
+            if (strLocation == m_strAddress) {
+                m_nProgress = nPercent;
+            }
+        });
+        QObject::connect(&view, &CTrawlixView::favoriteRequested, &view,
+                         [this](const QString& strAddress, const QString& strTitle) {
+                             m_favorites.append(strAddress + QLatin1Char('|') + strTitle);
+                         });
     }
 
     QString m_strAddress;
     QList<int> m_gauge;
     int m_nProgress = 0;
     QStringList m_favorites;
-    // Set when the frame is being torn down: the browser must not call it any more.
+    // Set when the frame is being torn down: the browser must not report any more.
     bool m_bGone = false;
-    mutable int m_nCallsWhenGone = 0;
+    int m_nCallsWhenGone = 0;
 };
 
 void WriteFile(const QString& strPath, const QByteArray& data)
@@ -167,7 +164,8 @@ void BrowserViewTest::init()
 {
     m_pFolder = std::make_unique<TempFolder>();
     m_host = RecordingHost();
-    m_pView = std::make_unique<CTrawlixView>(&m_host);
+    m_pView = std::make_unique<CTrawlixView>();
+    m_host.Attach(*m_pView);
     m_pTabs = m_pView->TabCtrl();
     m_pView->resize(800, 600);
     m_pView->show();

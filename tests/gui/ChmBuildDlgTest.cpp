@@ -16,9 +16,7 @@
 #include "TempFolder.h"
 #include "TestHttpServer.h"
 #include "WebPageTestSupport.h"
-#include "app/CommandIds.h"
 #include "app/MainFrame.h"
-#include "app/Text.h"
 #include "browser/BrowserTabCtrl.h"
 #include "browser/MyWB.h"
 #include "browser/TrawlixView.h"
@@ -27,7 +25,10 @@
 #include "chm/WizardCHM1.h"
 #include "chm/WizardCHM2.h"
 #include "chm/WizardSheetOK.h"
+#include "common/CommandIds.h"
+#include "common/Text.h"
 #include "download/DownloadWorker.h"
+#include "jobs/DownloadJobs.h"
 #include "platform/Files.h"
 #include "project/ProjectBar.h"
 #include "project/TrawlixDoc.h"
@@ -121,16 +122,16 @@ void ChmBuildDlgTest::buildsDownloadedPagesAndShowsTheBook()
 {
     // Two pages downloaded by a real job into the frame.
     m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT);
-    QTreeWidgetItem* project = m_pFrame->ProjectBar()->Projects().last();
-    const std::uintptr_t key = m_pFrame->ProjectBar()->ProjectKey(project);
-    CDownloadTask* task = m_pFrame->TaskFor(key);
+    QTreeWidgetItem* project = m_pFrame->findChild<CProjectBar*>()->Projects().last();
+    const std::uintptr_t key = m_pFrame->findChild<CProjectBar*>()->ProjectKey(project);
+    CDownloadTask* task = m_pFrame->Jobs()->TaskFor(key);
     task->m_strSaveFolder = m_pTemp->path();
     task->m_strFirstUrl = m_pServer->Url("/p1.htm");
     task->m_strLastUrl = m_pServer->Url("/p2.htm");
-    QVERIFY(m_pFrame->StartDownload(key));
-    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+    QVERIFY(m_pFrame->Jobs()->Start(key));
+    QTRY_COMPARE(m_pFrame->Jobs()->JobCount(), 0);
     QCOMPARE(project->childCount(), 2);
-    m_pFrame->ProjectBar()->SelectNode(project, false);
+    m_pFrame->findChild<CProjectBar*>()->SelectNode(project, false);
 
     const std::string strOut = m_pTemp->file("书架");
     QVERIFY(files::CreateFolder(strOut));
@@ -195,7 +196,7 @@ void ChmBuildDlgTest::buildsDownloadedPagesAndShowsTheBook()
     QVERIFY(!files::Exists(strWorkFolder));
 
     // "显示CHM文件" opened the book in a new tab, its contents beside its first page.
-    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    CBrowserTabCtrl* tabs = m_pFrame->findChild<CTrawlixView*>()->TabCtrl();
     QCOMPARE(tabs->Count(), 1);
     CMyWB* browser = tabs->CurrentBrowser();
     auto* contents = qobject_cast<CChmContentsPanel*>(tabs->SidePanelOf(browser));

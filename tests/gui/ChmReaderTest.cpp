@@ -11,15 +11,15 @@
 
 #include "TempFolder.h"
 #include "WebPageTestSupport.h"
-#include "app/CommandIds.h"
 #include "app/MainFrame.h"
-#include "app/Text.h"
 #include "browser/BrowserTabCtrl.h"
 #include "browser/MyWB.h"
 #include "browser/TrawlixView.h"
 #include "chm/ChmBook.h"
 #include "chm/ChmContentsPanel.h"
 #include "chm/ChmSchemeHandler.h"
+#include "common/CommandIds.h"
+#include "common/Text.h"
 #include "project/TrawlixDoc.h"
 
 // Books that other tools made, opened in the program's reader: their contents, pages, pictures and
@@ -144,7 +144,7 @@ CMyWB* ChmReaderTest::openBook(const QString& strPath)
     if (!m_pFrame->OpenProjectFile(strPath)) {
         return nullptr;
     }
-    return m_pFrame->View()->TabCtrl()->CurrentBrowser();
+    return m_pFrame->findChild<CTrawlixView*>()->TabCtrl()->CurrentBrowser();
 }
 
 void ChmReaderTest::opensABookWithFoldersAndChineseNames()
@@ -155,7 +155,7 @@ void ChmReaderTest::opensABookWithFoldersAndChineseNames()
     CMyWB* browser = openBook(strBook);
     QVERIFY(browser);
     QVERIFY(m_messages.isEmpty());
-    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    CBrowserTabCtrl* tabs = m_pFrame->findChild<CTrawlixView*>()->TabCtrl();
     auto* contents = qobject_cast<CChmContentsPanel*>(tabs->SidePanelOf(browser));
     QVERIFY(contents);
     QTreeWidgetItem* book = contents->topLevelItem(0);
@@ -258,18 +258,18 @@ void ChmReaderTest::damagedBooksNeverCrash()
         // Refused with a reason.
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages.at(0).startsWith(QStringLiteral("无法打开CHM文件")));
-        QCOMPARE(m_pFrame->View()->TabCtrl()->Count(), 0);
+        QCOMPARE(m_pFrame->findChild<CTrawlixView*>()->TabCtrl()->Count(), 0);
         return;
     }
     // Opened: whatever of it can be read shows, the rest is simply not found.
     QTest::qWait(1000);
-    QVERIFY(m_pFrame->View()->TabCtrl()->Count() == 1);
+    QVERIFY(m_pFrame->findChild<CTrawlixView*>()->TabCtrl()->Count() == 1);
 }
 
 void ChmReaderTest::helpOpensFromTheMenuAndF1()
 {
     m_pFrame->OnCommand(cmd::ID_HELP_TOPICS);
-    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    CBrowserTabCtrl* tabs = m_pFrame->findChild<CTrawlixView*>()->TabCtrl();
     QCOMPARE(tabs->Count(), 1);
     QVERIFY(m_messages.isEmpty());
     CMyWB* browser = tabs->CurrentBrowser();

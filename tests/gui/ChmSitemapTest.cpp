@@ -2,8 +2,8 @@
 
 #include <QTest>
 
-#include "app/Text.h"
 #include "chm/ChmBook.h"
+#include "common/Text.h"
 #include "platform/CodePage.h"
 
 // The contents file of a book, as different tools write it, and links inside a book.

@@ -7,13 +7,13 @@
 #include <QUrl>
 
 #include "TempFolder.h"
-#include "app/CommandIds.h"
 #include "app/MainFrame.h"
-#include "app/Text.h"
 #include "chm/ChmBuildDlg.h"
 #include "chm/WizardCHM1.h"
 #include "chm/WizardCHM2.h"
 #include "chm/WizardSheetOK.h"
+#include "common/CommandIds.h"
+#include "common/Text.h"
 #include "project/ProjectBar.h"
 #include "project/ProjectTree.h"
 #include "project/TrawlixDoc.h"
@@ -122,7 +122,7 @@ int ChmWizardTest::finishWizard(CWizardSheetOK& sheet, const QString& strName, c
 
 QTreeWidgetItem* ChmWizardTest::addProject(const QString& strName, int nPages)
 {
-    CProjectBar* bar = m_pFrame->ProjectBar();
+    CProjectBar* bar = m_pFrame->findChild<CProjectBar*>();
     bar->EnsureRoot();
     QTreeWidgetItem* project = bar->AddProject(strName);
     for (int i = 0; i < nPages; ++i) {
@@ -260,7 +260,7 @@ void ChmWizardTest::bookNameTakesNoSecondExtension()
     QFETCH(QString, typed);
     QFETCH(QString, file);
     QTreeWidgetItem* project = addProject(QStringLiteral("工程"), 2);
-    m_pFrame->ProjectBar()->SelectNode(project, false);
+    m_pFrame->findChild<CProjectBar*>()->SelectNode(project, false);
     m_strName = typed;
     m_strFolder = toQ(m_pTemp->path());
     m_pFrame->OnCommand(cmd::ID_MAKE_CHM);
@@ -272,7 +272,7 @@ void ChmWizardTest::commandUsesTheSelectedPagesProject()
 {
     addProject(QStringLiteral("第一个"), 1);
     QTreeWidgetItem* second = addProject(QStringLiteral("第二个"), 2);
-    m_pFrame->ProjectBar()->SelectNode(second->child(1), false);
+    m_pFrame->findChild<CProjectBar*>()->SelectNode(second->child(1), false);
     m_pFrame->UpdateCommandStates();
     QVERIFY(m_pFrame->Action(cmd::ID_MAKE_CHM)->isEnabled());
 
@@ -306,8 +306,8 @@ void ChmWizardTest::commandUsesTheSelectedPagesProject()
     QVERIFY(!QFileInfo::exists(toQ(strWorkFolder)));
 
     // Nothing selected: the toolbar's command is greyed.
-    m_pFrame->ProjectBar()->Tree()->clearSelection();
-    m_pFrame->ProjectBar()->Tree()->setCurrentItem(nullptr);
+    m_pFrame->findChild<CProjectBar*>()->Tree()->clearSelection();
+    m_pFrame->findChild<CProjectBar*>()->Tree()->setCurrentItem(nullptr);
     m_pFrame->UpdateCommandStates();
     QVERIFY(!m_pFrame->Action(cmd::ID_MAKE_CHM)->isEnabled());
 }
@@ -315,7 +315,7 @@ void ChmWizardTest::commandUsesTheSelectedPagesProject()
 void ChmWizardTest::projectWithoutPagesIsRefusedAfterTheWizard()
 {
     QTreeWidgetItem* project = addProject(QStringLiteral("空的"), 0);
-    m_pFrame->ProjectBar()->SelectNode(project, false);
+    m_pFrame->findChild<CProjectBar*>()->SelectNode(project, false);
     m_strName = QStringLiteral("空的");
     m_strFolder = toQ(m_pTemp->path());
     m_pFrame->OnCommand(cmd::ID_MAKE_CHM);
@@ -328,7 +328,7 @@ void ChmWizardTest::projectWithoutPagesIsRefusedAfterTheWizard()
 void ChmWizardTest::cancelShowsNothing()
 {
     QTreeWidgetItem* project = addProject(QStringLiteral("工程"), 1);
-    m_pFrame->ProjectBar()->SelectNode(project, false);
+    m_pFrame->findChild<CProjectBar*>()->SelectNode(project, false);
     m_bCancelWizard = true;
     m_pFrame->OnCommand(cmd::ID_MAKE_CHM);
     QVERIFY(m_messages.isEmpty());

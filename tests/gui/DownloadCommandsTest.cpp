@@ -4,11 +4,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QComboBox>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMenu>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
@@ -18,15 +17,15 @@
 #include "ProjectFixtures.h"
 #include "TempFolder.h"
 #include "TestHttpServer.h"
-#include "app/CommandIds.h"
-#include "app/MainFrame.h"
 #include "app/MessageBar.h"
 #include "app/MessageEdit.h"
-#include "app/Text.h"
-#include "browser/TrawlixView.h"
+#include "common/Text.h"
+#include "common/UserPrompts.h"
 #include "download/DownloadWorker.h"
+#include "jobs/DownloadJobs.h"
 #include "platform/Files.h"
 #include "project/ProjectBar.h"
+#include "project/ProjectCommands.h"
 #include "project/ProjectStore.h"
 #include "project/ProjectTree.h"
 #include "project/TrawlixDoc.h"
@@ -49,7 +48,8 @@ template <typename T> T* child(QWidget* parent, const char* name)
 }
 } // namespace
 
-// The download commands of the window, run as a user runs them, against a local server.
+// The download commands, run as a user runs them against a local server, in a window of the project
+// tree and the message window alone (no browser).
 class DownloadCommandsTest : public QObject
 {
     Q_OBJECT
@@ -64,22 +64,30 @@ private slots:
     void stopEndsEveryRunningJob();
     void aBusyProjectRefusesASecondJob();
     void deletingABusyProjectAsksFirst();
-    void closingWhileDownloadingAsksFirst();
-    void recentFiles();
     void droppedLinks();
     void notificationWhenTheWindowIsNotInFront();
 
 private:
     QString url(const char* path) const { return toQ(m_pServer->Url(path)); }
-    QString log() const { return m_pFrame->MessageBar()->Edit()->toPlainText(); }
+    QString log() const { return m_pMessages->Edit()->toPlainText(); }
     QTreeWidgetItem* emptyProject();
     // Adds pages to the selected project through the add-page dialog.
     void addPages(const QString& strFrom, const QString& strTo);
-    void writeProjectFile(const std::string& strPath, const std::string& strName);
 
     std::unique_ptr<TempFolder> m_pTemp;
     std::unique_ptr<TestHttpServer> m_pServer;
-    std::unique_ptr<CMainFrame> m_pFrame;
+    // The commands' window: the project tree and the message window beside a plain central widget.
+    std::unique_ptr<QMainWindow> m_pWindow;
+    QWidget* m_pCentral = nullptr;
+    CProjectBar* m_pBar = nullptr;
+    CMessageBar* m_pMessages = nullptr;
+    CDownloadJobs* m_pJobs = nullptr;
+    CTrawlixDoc* m_pDoc = nullptr;
+    CDownloadCommands* m_pCommands = nullptr;
+    CProjectCommands* m_pProjectCommands = nullptr;
+    CUserPrompts m_prompts;
+    QString m_strStartUrl;
+    QString m_strEndUrl;
     std::string m_strDocuments;
     // The user's side.
     std::deque<QMessageBox::StandardButton> m_buttons;
@@ -128,8 +136,9 @@ void DownloadCommandsTest::init()
     m_dialogs.clear();
     m_dialog = [](QDialog&) { return int(QDialog::Rejected); };
 
-    m_pFrame = std::make_unique<CMainFrame>();
-    CUserPrompts prompts = m_pFrame->Prompts();
+    m_strStartUrl.clear();
+    m_strEndUrl.clear();
+    CUserPrompts& prompts = m_prompts;
     prompts.messageBox = [this](QWidget*, QMessageBox::Icon, const QString& caption, const QString& text,
                                 QMessageBox::StandardButtons) {
         m_asked.append(caption + QLatin1Char('|') + text);
@@ -151,27 +160,62 @@ void DownloadCommandsTest::init()
     prompts.notify = [this](const QString& title, const QString& text) {
         m_notes.append(title + QLatin1Char('|') + text);
     };
-    m_pFrame->SetPrompts(prompts);
-    m_pFrame->resize(1000, 700);
-    m_pFrame->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pFrame.get()));
+    m_pWindow = std::make_unique<QMainWindow>();
+    m_pCentral = new QWidget(m_pWindow.get());
+    m_pWindow->setCentralWidget(m_pCentral);
+    m_pBar = new CProjectBar(m_pWindow.get());
+    m_pWindow->addDockWidget(Qt::LeftDockWidgetArea, m_pBar);
+    m_pMessages = new CMessageBar(m_pWindow.get());
+    m_pWindow->addDockWidget(Qt::BottomDockWidgetArea, m_pMessages);
+    m_pMessages->hide();
+    m_pDoc = new CTrawlixDoc(m_prompts, m_pWindow.get(), m_pWindow.get());
+    m_pJobs = new CDownloadJobs(m_pWindow.get());
+    connect(m_pJobs, &CDownloadJobs::pageSaved, m_pBar, [this](const CDownloadJobs::SavedPage& page) {
+        if (QTreeWidgetItem* project = m_pBar->ProjectByKey(page.key)) {
+            m_pBar->AddPage(project, page.strTitle, page.strFile, page.strUrl, false);
+        }
+    });
+    connect(m_pJobs, &CDownloadJobs::logLine, m_pMessages, &CMessageBar::AppendLine);
+    connect(m_pJobs, &CDownloadJobs::projectModified, m_pDoc, &CTrawlixDoc::MarkModified);
+    CCommandContext context;
+    context.pProjects = m_pBar;
+    context.pJobs = m_pJobs;
+    context.pPrompts = &m_prompts;
+    context.pWindow = m_pWindow.get();
+    context.recordedUrls = [this](QString& strStart, QString& strEnd) {
+        strStart = m_strStartUrl;
+        strEnd = m_strEndUrl;
+    };
+    context.addressText = [] { return QString(); };
+    context.markModified = [this] { m_pDoc->MarkModified(); };
+    context.showLog = [this] {
+        m_pMessages->show();
+        m_pMessages->ResetLog();
+    };
+    m_pCommands = new CDownloadCommands(context, m_pWindow.get());
+    m_pProjectCommands = new CProjectCommands(
+        context, *m_pDoc, [](const QString&) { return false; }, m_pWindow.get());
+    m_pWindow->resize(1000, 700);
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
 }
 
 void DownloadCommandsTest::cleanup()
 {
-    if (m_pFrame) {
-        m_pFrame->Document()->SetModifiedFlag(false);
+    if (m_pJobs) {
+        m_pJobs->Shutdown();
     }
-    m_pFrame.reset();
+    m_pWindow.reset();
+    m_pJobs = nullptr;
     m_pServer.reset();
     qunsetenv("XDG_DOCUMENTS_DIR");
 }
 
 QTreeWidgetItem* DownloadCommandsTest::emptyProject()
 {
-    m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT);
-    QTreeWidgetItem* project = m_pFrame->ProjectBar()->Projects().last();
-    m_pFrame->ProjectBar()->SelectNode(project);
+    m_pCommands->NewEmptyProject();
+    QTreeWidgetItem* project = m_pBar->Projects().last();
+    m_pBar->SelectNode(project);
     return project;
 }
 
@@ -185,16 +229,7 @@ void DownloadCommandsTest::addPages(const QString& strFrom, const QString& strTo
         child<QPushButton>(&add, "okButton")->click();
         return add.result();
     };
-    m_pFrame->Action(cmd::ID_ADD_FROM_INTERNET)->trigger();
-}
-
-void DownloadCommandsTest::writeProjectFile(const std::string& strPath, const std::string& strName)
-{
-    CProjectStore store;
-    store.SetPath(strPath);
-    store.SetHeaderName("所有工程");
-    store.SetProjects({MakeProject(strName)});
-    QVERIFY(store.LastTransferOk());
+    m_pCommands->AddFromInternet();
 }
 
 void DownloadCommandsTest::wizardRunDownloadsTwoPagesIntoTheTree()
@@ -221,18 +256,18 @@ void DownloadCommandsTest::wizardRunDownloadsTwoPagesIntoTheTree()
         wizard.button(QWizard::FinishButton)->click();
         return wizard.result();
     };
-    m_pFrame->MessageBar()->AppendLine(QStringLiteral("old line"));
-    m_pFrame->MessageBar()->hide();
-    m_pFrame->Action(cmd::ID_NEW_PROJECT)->trigger();
+    m_pMessages->AppendLine(QStringLiteral("old line"));
+    m_pMessages->hide();
+    m_pCommands->NewProject();
     QCOMPARE(m_dialogs, QStringList{QStringLiteral("wizardSheet")});
-    QVERIFY(m_pFrame->MessageBar()->isVisible());
-    QVERIFY(m_pFrame->ProjectBar()->isVisible());
+    QVERIFY(m_pMessages->isVisible());
+    QVERIFY(m_pBar->isVisible());
     QVERIFY(log().startsWith(QStringLiteral("-----------Start download webpage-----------------\n")));
 
     QTRY_COMPARE(m_reports.size(), 1);
     const std::string strFolder = files::Join(strOut, "本地站");
     QCOMPARE(m_reports.at(0), QStringLiteral("本地站\t2\t0\t") + toQ(strFolder));
-    QTreeWidgetItem* project = m_pFrame->ProjectBar()->Projects().last();
+    QTreeWidgetItem* project = m_pBar->Projects().last();
     QCOMPARE(project->text(0), QStringLiteral("本地站"));
     QCOMPARE(project->childCount(), 2);
     QCOMPARE(project->child(0)->text(0), QStringLiteral("一"));
@@ -243,27 +278,25 @@ void DownloadCommandsTest::wizardRunDownloadsTwoPagesIntoTheTree()
         QVERIFY(files::Exists(fromQ(strFile)));
     }
     QVERIFY(log().contains(QStringLiteral(".........") + url("/s/p2.htm") + QStringLiteral(" .......... ok ")));
-    QVERIFY(m_pFrame->Document()->IsModified());
-    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+    QVERIFY(m_pDoc->IsModified());
+    QTRY_COMPARE(m_pJobs->JobCount(), 0);
 
     // Cancel ends a run without a trace.
     m_dialog = [](QDialog&) { return int(QDialog::Rejected); };
-    m_pFrame->OnCommand(cmd::ID_NEW_PROJECT_TREE);
-    QCOMPARE(m_pFrame->ProjectBar()->Projects().size(), 1);
-    QCOMPARE(m_pFrame->JobCount(), 0);
+    m_pCommands->NewProject();
+    QCOMPARE(m_pBar->Projects().size(), 1);
+    QCOMPARE(m_pJobs->JobCount(), 0);
 }
 
 void DownloadCommandsTest::addPagesFromTheInternetToAnEmptyProject()
 {
     QTreeWidgetItem* project = emptyProject();
-    const std::uintptr_t key = m_pFrame->ProjectBar()->ProjectKey(project);
-    QVERIFY(!m_pFrame->Document()->IsModified());
+    const std::uintptr_t key = m_pBar->ProjectKey(project);
+    QVERIFY(!m_pDoc->IsModified());
 
     // The recorded addresses are the dialog's first guess.
-    m_pFrame->AddressBox()->setEditText(url("/s/p1.htm"));
-    m_pFrame->OnCommand(cmd::ID_RECORD_START_URL);
-    m_pFrame->AddressBox()->setEditText(url("/s/p2.htm"));
-    m_pFrame->OnCommand(cmd::ID_RECORD_END_URL);
+    m_strStartUrl = url("/s/p1.htm");
+    m_strEndUrl = url("/s/p2.htm");
     QStringList presets;
     m_dialog = [&](QDialog& dialog) {
         auto& add = dynamic_cast<CAddPageDlg&>(dialog);
@@ -272,34 +305,34 @@ void DownloadCommandsTest::addPagesFromTheInternetToAnEmptyProject()
         child<QPushButton>(&add, "okButton")->click();
         return add.result();
     };
-    m_pFrame->Action(cmd::ID_ADD_FROM_INTERNET)->trigger();
+    m_pCommands->AddFromInternet();
     QCOMPARE(presets, (QStringList{url("/s/p1.htm"), url("/s/p2.htm")}));
-    QVERIFY(m_pFrame->Document()->IsModified());
+    QVERIFY(m_pDoc->IsModified());
     QTRY_COMPARE(m_reports.size(), 1);
     // An empty project saves into the documents folder, never the root.
     const std::string strFolder = files::Join(m_strDocuments, "新建工程");
     QCOMPARE(m_reports.at(0), QStringLiteral("新建工程\t2\t0\t") + toQ(strFolder));
     QCOMPARE(project->childCount(), 2);
-    QCOMPARE(m_pFrame->TaskFor(key)->m_nAddCount, 1);
-    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+    QCOMPARE(m_pJobs->TaskFor(key)->m_nAddCount, 1);
+    QTRY_COMPARE(m_pJobs->JobCount(), 0);
 
     // A second add appends to the same project and folder, under names of its own.
     addPages(url("/s/p1.htm"), QString());
     QTRY_COMPARE(m_reports.size(), 2);
     QCOMPARE(project->childCount(), 3);
-    QCOMPARE(m_pFrame->TaskFor(key)->m_nAddCount, 2);
+    QCOMPARE(m_pJobs->TaskFor(key)->m_nAddCount, 2);
     const QString strFirst = CProjectTree::ItemPath(project->child(0));
     const QString strThird = CProjectTree::ItemPath(project->child(2));
     QVERIFY(strThird != strFirst);
     QCOMPARE(QFileInfo(strThird).absolutePath(), toQ(strFolder));
     QVERIFY(files::Exists(fromQ(strFirst)) && files::Exists(fromQ(strThird)));
-    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+    QTRY_COMPARE(m_pJobs->JobCount(), 0);
 
     // No project selected: no dialog.
-    m_pFrame->ProjectBar()->Tree()->clearSelection();
-    m_pFrame->ProjectBar()->Tree()->setCurrentItem(nullptr);
+    m_pBar->Tree()->clearSelection();
+    m_pBar->Tree()->setCurrentItem(nullptr);
     m_dialogs.clear();
-    m_pFrame->OnCommand(cmd::ID_ADD_FROM_INTERNET);
+    m_pCommands->AddFromInternet();
     QCOMPARE(m_dialogs, QStringList());
 }
 
@@ -307,14 +340,14 @@ void DownloadCommandsTest::stopEndsEveryRunningJob()
 {
     QTreeWidgetItem* first = emptyProject();
     // A stop while nothing downloads does not end the next job.
-    m_pFrame->OnCommand(cmd::ID_STOP_DOWNLOAD);
+    m_pCommands->StopDownload();
     addPages(url("/d/p1.htm"), url("/d/p3.htm"));
     QTreeWidgetItem* second = emptyProject();
     addPages(url("/d/p1.htm"), url("/d/p3.htm"));
     QTRY_VERIFY(first->childCount() >= 1);
-    QCOMPARE(m_pFrame->JobCount(), 2);
+    QCOMPARE(m_pJobs->JobCount(), 2);
     // One stop ends both.
-    m_pFrame->Action(cmd::ID_STOP_DOWNLOAD)->trigger();
+    m_pCommands->StopDownload();
     QTRY_COMPARE(m_reports.size(), 2);
     int nSaved = 0;
     for (const QString& strReport : m_reports) {
@@ -323,24 +356,24 @@ void DownloadCommandsTest::stopEndsEveryRunningJob()
         nSaved += fields.at(1).toInt();
     }
     QCOMPARE(first->childCount() + second->childCount(), nSaved);
-    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+    QTRY_COMPARE(m_pJobs->JobCount(), 0);
 }
 
 void DownloadCommandsTest::aBusyProjectRefusesASecondJob()
 {
     QTreeWidgetItem* project = emptyProject();
-    const std::uintptr_t key = m_pFrame->ProjectBar()->ProjectKey(project);
+    const std::uintptr_t key = m_pBar->ProjectKey(project);
     addPages(url("/stall.htm"), QString());
     QTRY_VERIFY(log().contains(QStringLiteral("DownLoad file from : ")));
-    QVERIFY(m_pFrame->IsDownloading(key));
+    QVERIFY(m_pJobs->IsDownloading(key));
 
     m_dialogs.clear();
-    m_pFrame->OnCommand(cmd::ID_ADD_FROM_INTERNET);
+    m_pCommands->AddFromInternet();
     QCOMPARE(m_asked,
              QStringList{QStringLiteral("Trawlix|") + CDownloadCommands::BusyText(QStringLiteral("新建工程"))});
     QCOMPARE(m_dialogs, QStringList());
-    QCOMPARE(m_pFrame->TaskFor(key)->m_nAddCount, 1);
-    QCOMPARE(m_pFrame->JobCount(), 1);
+    QCOMPARE(m_pJobs->TaskFor(key)->m_nAddCount, 1);
+    QCOMPARE(m_pJobs->JobCount(), 1);
 
     // Another project downloads meanwhile.
     emptyProject();
@@ -351,99 +384,31 @@ void DownloadCommandsTest::aBusyProjectRefusesASecondJob()
 void DownloadCommandsTest::deletingABusyProjectAsksFirst()
 {
     QTreeWidgetItem* project = emptyProject();
-    const std::uintptr_t key = m_pFrame->ProjectBar()->ProjectKey(project);
+    const std::uintptr_t key = m_pBar->ProjectKey(project);
     addPages(url("/stall.htm"), QString());
     QTRY_VERIFY(log().contains(QStringLiteral("DownLoad file from : ")));
 
     const QString strQuestion = QStringLiteral("删除|工程 '新建工程' 正在下载。确定要停止下载并删除这个工程?");
     m_buttons = {QMessageBox::No};
-    m_pFrame->OnCommand(cmd::ID_DELETE_NODE);
+    m_pProjectCommands->DeleteNode();
     QCOMPARE(m_asked, QStringList{strQuestion});
-    QVERIFY(m_pFrame->ProjectBar()->ProjectByKey(key));
-    QVERIFY(m_pFrame->IsDownloading(key));
+    QVERIFY(m_pBar->ProjectByKey(key));
+    QVERIFY(m_pJobs->IsDownloading(key));
 
     m_buttons = {QMessageBox::Yes};
-    m_pFrame->OnCommand(cmd::ID_DELETE_NODE);
-    QVERIFY(!m_pFrame->ProjectBar()->ProjectByKey(key));
-    QVERIFY(!m_pFrame->TaskFor(key));
-    QTRY_COMPARE(m_pFrame->JobCount(), 0);
+    m_pProjectCommands->DeleteNode();
+    QVERIFY(!m_pBar->ProjectByKey(key));
+    QVERIFY(!m_pJobs->TaskFor(key));
+    QTRY_COMPARE(m_pJobs->JobCount(), 0);
     // Nothing of the cancelled job reaches the window.
     QVERIFY(m_reports.isEmpty());
     QVERIFY(!log().contains(QStringLiteral("download file faild")));
 }
 
-void DownloadCommandsTest::closingWhileDownloadingAsksFirst()
-{
-    emptyProject();
-    addPages(url("/stall.htm"), QString());
-    QTRY_VERIFY(log().contains(QStringLiteral("DownLoad file from : ")));
-    m_pFrame->Document()->SetModifiedFlag(false);
-
-    m_buttons = {QMessageBox::No};
-    QVERIFY(!m_pFrame->close());
-    QCOMPARE(m_asked, QStringList{QStringLiteral("Trawlix|正在下载，确定要退出吗?")});
-    QCOMPARE(m_pFrame->JobCount(), 1);
-
-    m_buttons = {QMessageBox::Yes};
-    QVERIFY(m_pFrame->close());
-    QCOMPARE(m_pFrame->JobCount(), 0);
-    QVERIFY(m_reports.isEmpty());
-}
-
-void DownloadCommandsTest::recentFiles()
-{
-    QStringList paths;
-    for (const char* name : {"a", "b", "c", "d", "e"}) {
-        const std::string strPath = m_pTemp->file(std::string(name) + ".wbr");
-        writeProjectFile(strPath, name);
-        paths.append(toQ(strPath));
-    }
-    auto* fileMenu = m_pFrame->findChild<QMenu*>(QStringLiteral("fileMenu"));
-    const auto recentAction = [&](int n) {
-        return m_pFrame->findChild<QAction*>(QStringLiteral("recentFile%1").arg(n));
-    };
-    emit fileMenu->aboutToShow();
-    QVERIFY(m_pFrame->findChild<QAction*>(QStringLiteral("recentFileNone"))->isVisible());
-    QVERIFY(!recentAction(1)->isVisible());
-
-    for (const QString& strPath : paths) {
-        QVERIFY(m_pFrame->OpenProjectFile(strPath));
-    }
-    // The last four, newest first.
-    QCOMPARE(m_pFrame->RecentFiles().Files(), (QStringList{paths[4], paths[3], paths[2], paths[1]}));
-    emit fileMenu->aboutToShow();
-    QVERIFY(!m_pFrame->findChild<QAction*>(QStringLiteral("recentFileNone"))->isVisible());
-    QCOMPARE(recentAction(1)->text(), QStringLiteral("&1 ") + paths[4]);
-    QCOMPARE(recentAction(4)->text(), QStringLiteral("&4 ") + paths[1]);
-
-    // Saving under a new name puts that file first; the list is in the settings store.
-    const QString strSaved = toQ(m_pTemp->file("saved.wbr"));
-    CUserPrompts prompts = m_pFrame->Prompts();
-    prompts.saveFileName = [&](QWidget*, const QString&, const QString&, const QString&) { return strSaved; };
-    m_pFrame->SetPrompts(prompts);
-    QVERIFY(m_pFrame->SaveProjectAs());
-    CRecentFileList stored;
-    QCOMPARE(stored.Files(), (QStringList{strSaved, paths[4], paths[3], paths[2]}));
-
-    // Choosing an entry opens it; a missing one is said and taken off the list.
-    recentAction(4)->trigger();
-    QCOMPARE(m_pFrame->Document()->m_strProjectPath, paths[2]);
-    QVERIFY(QFile::remove(paths[3]));
-    m_asked.clear();
-    emit fileMenu->aboutToShow();
-    QCOMPARE(recentAction(4)->text(), QStringLiteral("&4 ") + paths[3]);
-    recentAction(4)->trigger();
-    QCOMPARE(m_asked,
-             QStringList{QStringLiteral("Trawlix|文件 \"%1\" 已不存在，已从最近文件列表中删除。").arg(paths[3])});
-    QCOMPARE(m_pFrame->Document()->m_strProjectPath, paths[2]);
-    QCOMPARE(m_pFrame->RecentFiles().Files(), (QStringList{paths[2], strSaved, paths[4]}));
-    QCOMPARE(CRecentFileList().Files(), m_pFrame->RecentFiles().Files());
-}
-
 void DownloadCommandsTest::droppedLinks()
 {
     QTreeWidgetItem* project = emptyProject();
-    m_pFrame->ProjectBar()->Tree()->clearSelection();
+    m_pBar->Tree()->clearSelection();
     const auto drop = [&](QWidget* target, const QPoint& pos, const QString& strUrl) {
         QMimeData mime;
         mime.setUrls({QUrl(strUrl)});
@@ -470,17 +435,16 @@ void DownloadCommandsTest::droppedLinks()
         }
         return int(QDialog::Rejected);
     };
-    m_pFrame->AddressBox()->setEditText(url("/s/p2.htm"));
-    m_pFrame->OnCommand(cmd::ID_RECORD_END_URL);
-    QWidget* viewport = m_pFrame->ProjectBar()->Tree()->viewport();
-    drop(viewport, m_pFrame->ProjectBar()->Tree()->visualItemRect(project).center(), url("/s/p1.htm"));
+    m_strEndUrl = url("/s/p2.htm");
+    QWidget* viewport = m_pBar->Tree()->viewport();
+    drop(viewport, m_pBar->Tree()->visualItemRect(project).center(), url("/s/p1.htm"));
     QTRY_COMPARE(m_dialogs, QStringList{QStringLiteral("addPageDlg")});
     QCOMPARE(presets, (QStringList{url("/s/p1.htm"), QString()}));
 
     // Anywhere else: a new project with the link as its first address.
     presets.clear();
     m_dialogs.clear();
-    drop(m_pFrame->View(), m_pFrame->View()->rect().center(), url("/s/p1.htm"));
+    drop(m_pCentral, m_pCentral->rect().center(), url("/s/p1.htm"));
     QTRY_COMPARE(m_dialogs, QStringList{QStringLiteral("wizardSheet")});
     QCOMPARE(presets, (QStringList{url("/s/p1.htm"), QString()}));
 }
@@ -488,12 +452,12 @@ void DownloadCommandsTest::droppedLinks()
 void DownloadCommandsTest::notificationWhenTheWindowIsNotInFront()
 {
     emptyProject();
-    m_pFrame->activateWindow();
-    if (QTest::qWaitForWindowActive(m_pFrame.get())) {
+    m_pWindow->activateWindow();
+    if (QTest::qWaitForWindowActive(m_pWindow.get())) {
         addPages(url("/s/p1.htm"), QString());
         QTRY_COMPARE(m_reports.size(), 1);
         QCOMPARE(m_notes, QStringList());
-        QTRY_COMPARE(m_pFrame->JobCount(), 0);
+        QTRY_COMPARE(m_pJobs->JobCount(), 0);
     }
 
     auto other = std::make_unique<QWidget>();

@@ -16,9 +16,9 @@
 #include <QUrl>
 
 #include "TempFolder.h"
-#include "app/CommandIds.h"
 #include "app/MainFrame.h"
-#include "app/Text.h"
+#include "common/CommandIds.h"
+#include "common/Text.h"
 #include "epub/EpubBuildDlg.h"
 #include "epub/WizardEpub1.h"
 #include "epub/WizardEpub2.h"
@@ -90,7 +90,7 @@ void EpubWizardTest::cleanup()
 
 QTreeWidgetItem* EpubWizardTest::addProject(const QString& strName, int nPages)
 {
-    CProjectBar* bar = m_pFrame->ProjectBar();
+    CProjectBar* bar = m_pFrame->findChild<CProjectBar*>();
     QTreeWidgetItem* project = bar->AddProject(strName);
     const std::string folder = m_pTemp->file(fromQ(strName));
     files::CreateFolders(folder);
@@ -107,7 +107,7 @@ void EpubWizardTest::menusOfferTheCommandForAProjectWithPages()
 {
     QTreeWidgetItem* full = addProject(QStringLiteral("小说"), 2);
     QTreeWidgetItem* empty = addProject(QStringLiteral("空"), 0);
-    CProjectBar* bar = m_pFrame->ProjectBar();
+    CProjectBar* bar = m_pFrame->findChild<CProjectBar*>();
 
     QVERIFY(m_pFrame->Action(cmd::ID_MAKE_EPUB));
     QVERIFY(m_pFrame->findChild<QToolBar*>(QStringLiteral("mainToolBar"))
@@ -142,7 +142,7 @@ void EpubWizardTest::menusOfferTheCommandForAProjectWithPages()
 void EpubWizardTest::wizardPresetsRefusesAndMakesTheBookThatOpensInTheDesktopReader()
 {
     QTreeWidgetItem* project = addProject(QStringLiteral("小说"), 3);
-    m_pFrame->ProjectBar()->SelectNode(project->child(2), false);
+    m_pFrame->findChild<CProjectBar*>()->SelectNode(project->child(2), false);
     const QString strOut = toQ(m_pTemp->file("out"));
     files::CreateFolder(fromQ(strOut));
 
@@ -208,7 +208,7 @@ void EpubWizardTest::closingDuringTheBuildStopsItAndKeepsNoBook()
     // Enough pages that the build is still running when the dialog is closed.
     QTreeWidgetItem* project = addProject(QStringLiteral("长篇"), 400);
     CProjectObject object;
-    m_pFrame->ProjectBar()->CollectPages(project, object);
+    m_pFrame->findChild<CProjectBar*>()->CollectPages(project, object);
     EpubBuildParams params;
     params.m_strEpubFile = m_pTemp->file("长篇.epub");
     params.m_strBookName = "长篇";

@@ -12,8 +12,8 @@
 #include <QtTest>
 
 #include "FavoritesTestSupport.h"
-#include "app/AppInfo.h"
-#include "app/Text.h"
+#include "common/AppInfo.h"
+#include "common/Text.h"
 #include "favorites/AddFavoriteDlg.h"
 #include "favorites/BookmarkFile.h"
 #include "favorites/ChooseFavoriteFolderDlg.h"

@@ -15,10 +15,10 @@
 
 #include "FavoritesTestSupport.h"
 #include "OrderRecordBytes.h"
-#include "app/AppInfo.h"
-#include "app/CommandIds.h"
 #include "app/MainFrame.h"
-#include "app/Text.h"
+#include "common/AppInfo.h"
+#include "common/CommandIds.h"
+#include "common/Text.h"
 #include "favorites/MenuItemData.h"
 #include "favorites/MenuOrder.h"
 #include "favorites/OrderRecordStore.h"
@@ -332,7 +332,7 @@ void FavoritesMenuTest::frameHasTheFavoritesMenuFourth()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[InternetShortcut]\nURL=about:blank\n");
     file.close();
-    frame.Favorites()->BuildFavoritesMenu();
+    frame.findChild<CFavoritesMenu*>()->BuildFavoritesMenu();
     QCOMPARE(menuTexts(favoritesMenu, CFavoritesMenu::kFixedItems), QStringList{QStringLiteral("本地")});
     frame.OnCommand(4992);
     QTRY_COMPARE(frame.GetAddressText(), QStringLiteral("about:blank"));

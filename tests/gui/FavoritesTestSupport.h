@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/AppInfo.h"
-#include "app/UserPrompts.h"
+#include "common/AppInfo.h"
+#include "common/UserPrompts.h"
 #include "favorites/FavoritesMenu.h"
 
 // Stands in for the user in the favorites tests: answers message boxes from a queue and records them,

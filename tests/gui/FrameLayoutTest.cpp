@@ -5,10 +5,10 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "app/AppInfo.h"
-#include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/MessageBar.h"
+#include "common/AppInfo.h"
+#include "common/CommandIds.h"
 #include "project/ProjectBar.h"
 
 // The frame's bars, toolbars and size come back after a restart as the user left them.
@@ -39,8 +39,8 @@ void FrameLayoutTest::initTestCase()
 std::unique_ptr<CMainFrame> FrameLayoutTest::startFrame()
 {
     auto frame = std::make_unique<CMainFrame>();
-    frame->ProjectBar()->LoadBarSizes(QStringLiteral("Bars"));
-    frame->MessageBar()->LoadBarSizes(QStringLiteral("Bars"));
+    frame->findChild<CProjectBar*>()->LoadBarSizes(QStringLiteral("Bars"));
+    frame->findChild<CMessageBar*>()->LoadBarSizes(QStringLiteral("Bars"));
     if (!RestoreFrameLayout(*frame, QStringLiteral("Bars"))) {
         frame->resize(1000, 700);
     }
@@ -54,8 +54,8 @@ std::unique_ptr<CMainFrame> FrameLayoutTest::startFrame()
 void FrameLayoutTest::quitFrame(CMainFrame& frame)
 {
     SaveFrameLayout(frame, QStringLiteral("Bars"));
-    frame.ProjectBar()->SaveBarSizes(QStringLiteral("Bars"));
-    frame.MessageBar()->SaveBarSizes(QStringLiteral("Bars"));
+    frame.findChild<CProjectBar*>()->SaveBarSizes(QStringLiteral("Bars"));
+    frame.findChild<CMessageBar*>()->SaveBarSizes(QStringLiteral("Bars"));
 }
 
 void FrameLayoutTest::barsAndToolbarsComeBack()
@@ -64,11 +64,11 @@ void FrameLayoutTest::barsAndToolbarsComeBack()
     {
         std::unique_ptr<CMainFrame> frame = startFrame();
         QVERIFY(frame);
-        QCOMPARE(frame->dockWidgetArea(frame->ProjectBar()), Qt::LeftDockWidgetArea);
-        QVERIFY(!frame->MessageBar()->isVisible());
-        frame->addDockWidget(Qt::RightDockWidgetArea, frame->ProjectBar());
-        frame->MessageBar()->show();
-        frame->MessageBar()->setFloating(true);
+        QCOMPARE(frame->dockWidgetArea(frame->findChild<CProjectBar*>()), Qt::LeftDockWidgetArea);
+        QVERIFY(!frame->findChild<CMessageBar*>()->isVisible());
+        frame->addDockWidget(Qt::RightDockWidgetArea, frame->findChild<CProjectBar*>());
+        frame->findChild<CMessageBar*>()->show();
+        frame->findChild<CMessageBar*>()->setFloating(true);
         frame->Action(cmd::ID_VIEW_TOOLBAR)->trigger();
         frame->resize(900, 640);
         QTRY_COMPARE(frame->size(), QSize(900, 640));
@@ -76,10 +76,10 @@ void FrameLayoutTest::barsAndToolbarsComeBack()
     }
     std::unique_ptr<CMainFrame> frame = startFrame();
     QVERIFY(frame);
-    QCOMPARE(frame->dockWidgetArea(frame->ProjectBar()), Qt::RightDockWidgetArea);
-    QVERIFY(frame->ProjectBar()->isVisible());
-    QVERIFY(frame->MessageBar()->isVisible());
-    QVERIFY(frame->MessageBar()->isFloating());
+    QCOMPARE(frame->dockWidgetArea(frame->findChild<CProjectBar*>()), Qt::RightDockWidgetArea);
+    QVERIFY(frame->findChild<CProjectBar*>()->isVisible());
+    QVERIFY(frame->findChild<CMessageBar*>()->isVisible());
+    QVERIFY(frame->findChild<CMessageBar*>()->isFloating());
     QVERIFY(!frame->findChild<QToolBar*>(QStringLiteral("mainToolBar"))->isVisible());
     QVERIFY(frame->findChild<QToolBar*>(QStringLiteral("addressBar"))->isVisible());
     QTRY_COMPARE(frame->size(), QSize(900, 640));
@@ -92,18 +92,18 @@ void FrameLayoutTest::projectBarWidthComesBack()
         std::unique_ptr<CMainFrame> frame = startFrame();
         QVERIFY(frame);
         // As the user dragging the bar's edge.
-        frame->resizeDocks({frame->ProjectBar()}, {380}, Qt::Horizontal);
-        QTRY_COMPARE(frame->ProjectBar()->width(), 380);
-        QCOMPARE(frame->ProjectBar()->sizeVert().width(), 380);
+        frame->resizeDocks({frame->findChild<CProjectBar*>()}, {380}, Qt::Horizontal);
+        QTRY_COMPARE(frame->findChild<CProjectBar*>()->width(), 380);
+        QCOMPARE(frame->findChild<CProjectBar*>()->sizeVert().width(), 380);
         quitFrame(*frame);
     }
     std::unique_ptr<CMainFrame> frame = startFrame();
     QVERIFY(frame);
-    QTRY_COMPARE(frame->ProjectBar()->width(), 380);
+    QTRY_COMPARE(frame->findChild<CProjectBar*>()->width(), 380);
     // And it stays so once the first page is shown.
     frame->NavigateTo(QStringLiteral("about:blank"));
     QTest::qWait(500);
-    QCOMPARE(frame->ProjectBar()->width(), 380);
+    QCOMPARE(frame->findChild<CProjectBar*>()->width(), 380);
 }
 
 QTEST_MAIN(FrameLayoutTest)

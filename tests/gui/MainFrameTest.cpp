@@ -14,14 +14,15 @@
 
 #include "ProjectFixtures.h"
 #include "TempFolder.h"
-#include "app/CommandIds.h"
 #include "app/MessageBar.h"
 #include "app/MessageEdit.h"
-#include "app/Text.h"
 #include "browser/BrowserTabCtrl.h"
 #include "browser/TrawlixView.h"
+#include "common/CommandIds.h"
+#include "common/Text.h"
 #include "download/DownloadMessages.h"
 #include "download/DownloadTask.h"
+#include "jobs/DownloadJobs.h"
 #include "platform/Files.h"
 #include "project/ProjectBar.h"
 #include "project/ProjectStore.h"
@@ -101,7 +102,7 @@ void writeProjects(const std::string& strPath, const std::vector<CProjectObject>
 
 QStringList logLines(CMainFrame& frame)
 {
-    QString strText = frame.MessageBar()->Edit()->toPlainText();
+    QString strText = frame.findChild<CMessageBar*>()->Edit()->toPlainText();
     if (strText.endsWith(QLatin1Char('\n'))) {
         strText.chop(1);
     }
@@ -210,30 +211,31 @@ void MainFrameTest::open(const std::string& strPath)
 
 QTreeWidgetItem* MainFrameTest::project(int n) const
 {
-    QTreeWidgetItem* root = m_pFrame->ProjectBar()->Tree()->Root();
+    QTreeWidgetItem* root = m_pFrame->findChild<CProjectBar*>()->Tree()->Root();
     return root && n < root->childCount() ? root->child(n) : nullptr;
 }
 
 void MainFrameTest::opensAProjectFileIntoTheTree()
 {
-    m_pFrame->ProjectBar()->hide();
+    m_pFrame->findChild<CProjectBar*>()->hide();
     const std::string strPath = makeProjectFile();
     // The command line may carry the path in double quotes.
     open("\"" + strPath + "\"");
 
-    CProjectTree* tree = m_pFrame->ProjectBar()->Tree();
+    CProjectTree* tree = m_pFrame->findChild<CProjectBar*>()->Tree();
     QCOMPARE(tree->topLevelItemCount(), 1);
     QCOMPARE(tree->Root()->text(0), QStringLiteral("所有工程"));
     QCOMPARE(texts(tree->Root()), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
     QCOMPARE(texts(project(0)), (QStringList{QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3")}));
     QCOMPARE(CProjectTree::ItemImage(project(0)->child(1)), int(CProjectTree::kImageBookmark));
-    QCOMPARE(m_pFrame->Document()->m_strProjectPath, toQ(strPath));
+    QCOMPARE(m_pFrame->Document()->Path(), toQ(strPath));
     QVERIFY(!m_pFrame->Document()->IsModified());
-    QVERIFY(m_pFrame->ProjectBar()->isVisible());
+    QVERIFY(m_pFrame->findChild<CProjectBar*>()->isVisible());
 
     // Every project got a task named after it, with a save folder where its pages are.
     for (int i = 0; i < 2; ++i) {
-        const CDownloadTask* task = m_pFrame->TaskFor(m_pFrame->ProjectBar()->ProjectKey(project(i)));
+        const CDownloadTask* task =
+            m_pFrame->Jobs()->TaskFor(m_pFrame->findChild<CProjectBar*>()->ProjectKey(project(i)));
         QVERIFY(task);
         QCOMPARE(toQ(task->m_strProjectName), project(i)->text(0));
         QCOMPARE(task->m_strSaveFolder, m_pTemp->file("save"));
@@ -241,7 +243,7 @@ void MainFrameTest::opensAProjectFileIntoTheTree()
     }
 
     // What was opened saves back byte for byte.
-    QVERIFY(m_pFrame->SaveProject());
+    QVERIFY(m_pFrame->Document()->Save());
     const std::vector<CProjectObject> saved = readProjects(strPath);
     QCOMPARE(saved.size(), size_t(2));
     QCOMPARE(saved[0].m_pages.size(), size_t(3));
@@ -280,22 +282,23 @@ void MainFrameTest::saveWritesTheFileTitleAndSaveAsTheRootText()
     const std::string strPath = makeProjectFile("my.book.wbr");
     open(strPath);
     m_pFrame->Document()->MarkModified();
-    QVERIFY(m_pFrame->SaveProject());
+    QVERIFY(m_pFrame->Document()->Save());
     std::string strHeader;
     readProjects(strPath, &strHeader);
     QCOMPARE(strHeader, std::string("my.book"));
 
-    m_pFrame->ProjectBar()->SetItemText(m_pFrame->ProjectBar()->Tree()->Root(), QStringLiteral("我的书"));
+    m_pFrame->findChild<CProjectBar*>()->SetItemText(m_pFrame->findChild<CProjectBar*>()->Tree()->Root(),
+                                                     QStringLiteral("我的书"));
     m_answers.strSaveName = toQ(m_pTemp->file("copy.wbr"));
     m_pFrame->OnCommand(cmd::ID_SAVE_PROJECT_AS);
     QCOMPARE(readProjects(m_pTemp->file("copy.wbr"), &strHeader).size(), size_t(2));
     QCOMPARE(strHeader, std::string("我的书"));
-    QCOMPARE(m_pFrame->Document()->m_strProjectPath, m_answers.strSaveName);
+    QCOMPARE(m_pFrame->Document()->Path(), m_answers.strSaveName);
 
     // Cancelling the file chooser changes nothing.
     m_answers.strSaveName.clear();
-    QVERIFY(!m_pFrame->SaveProjectAs());
-    QCOMPARE(m_pFrame->Document()->m_strProjectPath, toQ(m_pTemp->file("copy.wbr")));
+    QVERIFY(!m_pFrame->Document()->SaveAs());
+    QCOMPARE(m_pFrame->Document()->Path(), toQ(m_pTemp->file("copy.wbr")));
 }
 
 void MainFrameTest::emptyTreeSaves()
@@ -305,12 +308,12 @@ void MainFrameTest::emptyTreeSaves()
     m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT);
     m_answers.buttons = {QMessageBox::Yes};
     m_pFrame->OnCommand(cmd::ID_DELETE_NODE);
-    QVERIFY(m_pFrame->ProjectBar()->Projects().isEmpty());
+    QVERIFY(m_pFrame->findChild<CProjectBar*>()->Projects().isEmpty());
     QVERIFY(m_pFrame->windowTitle().endsWith(QStringLiteral(" *")));
-    QVERIFY(m_pFrame->SaveProject());
+    QVERIFY(m_pFrame->Document()->Save());
     QCOMPARE(m_answers.nSaveDialogs, 1);
     QVERIFY(readProjects(m_pTemp->file("empty.wbr")).empty());
-    QCOMPARE(m_pFrame->Document()->m_strProjectPath, toQ(m_pTemp->file("empty.wbr")));
+    QCOMPARE(m_pFrame->Document()->Path(), toQ(m_pTemp->file("empty.wbr")));
     QVERIFY(!m_pFrame->Document()->IsModified());
     QVERIFY(!m_pFrame->windowTitle().endsWith(QStringLiteral(" *")));
 
@@ -318,9 +321,9 @@ void MainFrameTest::emptyTreeSaves()
     const std::string strPath = makeProjectFile();
     m_pFrame->Document()->SetModifiedFlag(false);
     open(strPath);
-    m_pFrame->ProjectBar()->DeleteNode(project(1));
-    m_pFrame->ProjectBar()->DeleteNode(project(0));
-    QVERIFY(m_pFrame->SaveProject());
+    m_pFrame->findChild<CProjectBar*>()->DeleteNode(project(1));
+    m_pFrame->findChild<CProjectBar*>()->DeleteNode(project(0));
+    QVERIFY(m_pFrame->Document()->Save());
     std::string strHeader;
     QVERIFY(readProjects(strPath, &strHeader).empty());
     QCOMPARE(strHeader, std::string("work"));
@@ -358,18 +361,18 @@ void MainFrameTest::openingWhileModifiedAsksFirstAndReplacesTheTree()
     if (savedFirst) {
         QCOMPARE(readProjects(m_pTemp->file("unsaved.wbr")).size(), size_t(1));
     }
-    CProjectTree* tree = m_pFrame->ProjectBar()->Tree();
+    CProjectTree* tree = m_pFrame->findChild<CProjectBar*>()->Tree();
     // Never a second root, never the file merged under the old projects.
     QCOMPARE(tree->topLevelItemCount(), 1);
     if (opened) {
         QCOMPARE(texts(tree->Root()), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
         QVERIFY(!m_pFrame->Document()->IsModified());
-        QCOMPARE(m_pFrame->Document()->m_strProjectPath, toQ(strFile));
+        QCOMPARE(m_pFrame->Document()->Path(), toQ(strFile));
         QVERIFY(!m_pFrame->windowTitle().endsWith(QStringLiteral(" *")));
     } else {
         QCOMPARE(texts(tree->Root()), QStringList{QStringLiteral("新建工程")});
         QVERIFY(m_pFrame->Document()->IsModified());
-        QVERIFY(m_pFrame->Document()->m_strProjectPath.isEmpty());
+        QVERIFY(m_pFrame->Document()->Path().isEmpty());
     }
 }
 
@@ -388,17 +391,18 @@ void MainFrameTest::unreadableFileIsReportedAndChangesNothing()
         strAsked.remove(toQ(m_pTemp->file("not.wbr"))).remove(toQ(m_pTemp->file("missing.wbr")));
         QVERIFY2(!strAsked.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}"))), qPrintable(strAsked));
     }
-    QCOMPARE(texts(m_pFrame->ProjectBar()->Tree()->Root()), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
-    QCOMPARE(m_pFrame->Document()->m_strProjectPath, toQ(m_pTemp->file("work.wbr")));
+    QCOMPARE(texts(m_pFrame->findChild<CProjectBar*>()->Tree()->Root()),
+             (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+    QCOMPARE(m_pFrame->Document()->Path(), toQ(m_pTemp->file("work.wbr")));
 }
 
 void MainFrameTest::failedSaveIsReportedAndStaysModified()
 {
     open(makeProjectFile());
     // The file's place became a folder: it cannot be written.
-    m_pFrame->Document()->m_strProjectPath = toQ(m_pTemp->file("save"));
+    m_pFrame->Document()->SetPath(toQ(m_pTemp->file("save")));
     m_pFrame->Document()->MarkModified();
-    QVERIFY(!m_pFrame->SaveProject());
+    QVERIFY(!m_pFrame->Document()->Save());
     QCOMPARE(m_answers.asked.size(), 1);
     QVERIFY(m_answers.asked.at(0).startsWith(QStringLiteral("警告|无法保存工程文件")));
     QVERIFY(m_answers.asked.at(0).contains(QStringLiteral("写入文件时出错")));
@@ -440,7 +444,7 @@ void MainFrameTest::closePrompt()
         open(strTarget);
         if (saveAs == QStringLiteral("<folder>")) {
             strTarget = m_pTemp->file("save");
-            m_pFrame->Document()->m_strProjectPath = toQ(strTarget);
+            m_pFrame->Document()->SetPath(toQ(strTarget));
         }
     } else {
         m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT);
@@ -448,7 +452,7 @@ void MainFrameTest::closePrompt()
         m_answers.strSaveName = saveAs.isEmpty() ? QString() : toQ(m_pTemp->file(fromQ(saveAs)));
     }
     // The change to save: a renamed project.
-    m_pFrame->ProjectBar()->SetItemText(project(0), QStringLiteral("改过"));
+    m_pFrame->findChild<CProjectBar*>()->SetItemText(project(0), QStringLiteral("改过"));
     m_pFrame->Document()->MarkModified();
     m_answers.buttons = {QMessageBox::StandardButton(answer)};
 
@@ -489,9 +493,9 @@ void MainFrameTest::newEmptyProjectHasATask()
 {
     m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT);
     m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT_TREE);
-    QCOMPARE(texts(m_pFrame->ProjectBar()->Tree()->Root()),
+    QCOMPARE(texts(m_pFrame->findChild<CProjectBar*>()->Tree()->Root()),
              (QStringList{QStringLiteral("新建工程"), QStringLiteral("新建工程")}));
-    const CDownloadTask* task = m_pFrame->TaskFor(m_pFrame->ProjectBar()->ProjectKey(project(1)));
+    const CDownloadTask* task = m_pFrame->Jobs()->TaskFor(m_pFrame->findChild<CProjectBar*>()->ProjectKey(project(1)));
     QVERIFY(task);
     QCOMPARE(task->m_strProjectName, std::string("新建工程"));
     QCOMPARE(task->m_strSaveFolder, files::DocumentsFolder());
@@ -503,7 +507,7 @@ void MainFrameTest::newEmptyProjectHasATask()
 void MainFrameTest::renameAndDeleteAsk()
 {
     open(makeProjectFile());
-    CProjectBar* bar = m_pFrame->ProjectBar();
+    CProjectBar* bar = m_pFrame->findChild<CProjectBar*>();
     QString strTyped;
     m_answers.dialog = [&strTyped](QDialog& dialog) {
         auto* rename = qobject_cast<CRenameDlg*>(&dialog);
@@ -538,7 +542,7 @@ void MainFrameTest::renameAndDeleteAsk()
                                            QStringLiteral("删除|确定要删除工程 'B'?")}));
     QCOMPARE(texts(bar->Tree()->Root()), QStringList{QStringLiteral("A")});
     QCOMPARE(project(0)->childCount(), 3);
-    QVERIFY(m_pFrame->TaskFor(keyB) == nullptr);
+    QVERIFY(m_pFrame->Jobs()->TaskFor(keyB) == nullptr);
 
     // The root is never deleted.
     m_answers.asked.clear();
@@ -551,7 +555,7 @@ void MainFrameTest::bookmarksAndRecordedAddresses()
 {
     open(makeProjectFile());
     CMainFrame& frame = *m_pFrame;
-    frame.ProjectBar()->SelectNode(project(0)->child(0), false);
+    frame.findChild<CProjectBar*>()->SelectNode(project(0)->child(0), false);
     frame.UpdateCommandStates();
     QVERIFY(frame.Action(cmd::ID_INSERT_BOOKMARK)->isEnabled());
     QVERIFY(!frame.Action(cmd::ID_REMOVE_BOOKMARK)->isEnabled());
@@ -570,14 +574,16 @@ void MainFrameTest::bookmarksAndRecordedAddresses()
 
     // A bookmark command on a project changes nothing.
     frame.Document()->MarkSaved();
-    frame.ProjectBar()->SelectNode(project(0));
+    frame.findChild<CProjectBar*>()->SelectNode(project(0));
     frame.OnCommand(cmd::ID_INSERT_BOOKMARK);
     QVERIFY(!frame.Document()->IsModified());
 
     // Recording takes the address box's text; recording again clears it.
-    frame.AddressBox()->setEditText(QStringLiteral("http://127.0.0.1/list?page=1"));
+    frame.findChild<QComboBox*>(QStringLiteral("addressBox"))
+        ->setEditText(QStringLiteral("http://127.0.0.1/list?page=1"));
     frame.OnCommand(cmd::ID_RECORD_START_URL);
-    frame.AddressBox()->setEditText(QStringLiteral("http://127.0.0.1/list?page=9"));
+    frame.findChild<QComboBox*>(QStringLiteral("addressBox"))
+        ->setEditText(QStringLiteral("http://127.0.0.1/list?page=9"));
     frame.OnCommand(cmd::ID_RECORD_END_URL);
     QString strStart;
     QString strEnd;
@@ -604,15 +610,15 @@ void MainFrameTest::addLocalPagesReadsTitles()
     m_answers.openNames = {toQ(strTitled), toQ(strBare), toQ(m_pTemp->file("gone.htm"))};
 
     // Without a selected project nothing happens.
-    m_pFrame->ProjectBar()->Tree()->clearSelection();
+    m_pFrame->findChild<CProjectBar*>()->Tree()->clearSelection();
     m_pFrame->OnCommand(cmd::ID_ADD_LOCAL_PAGES);
     QCOMPARE(project(0)->childCount(), 0);
 
-    m_pFrame->ProjectBar()->SelectNode(project(0));
+    m_pFrame->findChild<CProjectBar*>()->SelectNode(project(0));
     m_pFrame->OnCommand(cmd::ID_ADD_LOCAL_PAGES);
     QCOMPARE(texts(project(0)), (QStringList{QStringLiteral("本地网页"), QStringLiteral("Untitled")}));
     QCOMPARE(CProjectTree::ItemPath(project(0)->child(1)), toQ(strBare));
-    QCOMPARE(m_pFrame->ProjectBar()->PageUrl(project(0)->child(1)), toQ(strBare));
+    QCOMPARE(m_pFrame->findChild<CProjectBar*>()->PageUrl(project(0)->child(1)), toQ(strBare));
     QVERIFY(m_pFrame->Document()->IsModified());
     // The file that could not be read is named to the user.
     QCOMPARE(m_answers.asked.size(), 1);
@@ -623,7 +629,7 @@ void MainFrameTest::pagesShowInTheBrowserAndSteppingWalksThem()
 {
     open(makeProjectFile());
     CMainFrame& frame = *m_pFrame;
-    CProjectBar* bar = frame.ProjectBar();
+    CProjectBar* bar = frame.findChild<CProjectBar*>();
     const QString strA1 = toQ(m_pTemp->file("save/A/A1.htm"));
     const QString strA2 = toQ(m_pTemp->file("save/A/A2.htm"));
     const QString strB1 = toQ(m_pTemp->file("save/B/B1.htm"));
@@ -644,28 +650,28 @@ void MainFrameTest::pagesShowInTheBrowserAndSteppingWalksThem()
     // where the keyboard sends it: to the widget with the focus, which is the box, not its line edit.
     frame.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
-    frame.AddressBox()->setFocus();
+    frame.findChild<QComboBox*>(QStringLiteral("addressBox"))->setFocus();
     QTRY_VERIFY(QApplication::focusWidget() != nullptr);
-    frame.AddressBox()->lineEdit()->setText(strB1);
+    frame.findChild<QComboBox*>(QStringLiteral("addressBox"))->lineEdit()->setText(strB1);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_COMPARE(bar->GetSelection(), project(1)->child(0));
-    QCOMPARE(frame.AddressBox()->count(), 1);
-    QCOMPARE(frame.AddressBox()->itemText(0), strB1);
+    QCOMPARE(frame.findChild<QComboBox*>(QStringLiteral("addressBox"))->count(), 1);
+    QCOMPARE(frame.findChild<QComboBox*>(QStringLiteral("addressBox"))->itemText(0), strB1);
 
     // A Return that reaches the line edit itself counts once too.
-    frame.AddressBox()->lineEdit()->setText(strA2);
-    QTest::keyClick(frame.AddressBox()->lineEdit(), Qt::Key_Return);
+    frame.findChild<QComboBox*>(QStringLiteral("addressBox"))->lineEdit()->setText(strA2);
+    QTest::keyClick(frame.findChild<QComboBox*>(QStringLiteral("addressBox"))->lineEdit(), Qt::Key_Return);
     QTRY_COMPARE(bar->GetSelection(), project(0)->child(1));
-    QCOMPARE(frame.AddressBox()->count(), 2);
+    QCOMPARE(frame.findChild<QComboBox*>(QStringLiteral("addressBox"))->count(), 2);
 }
 
 void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()
 {
     CMainFrame& frame = *m_pFrame;
     frame.OnCommand(cmd::ID_NEW_EMPTY_PROJECT);
-    const std::uintptr_t key = frame.ProjectBar()->ProjectKey(project(0));
+    const std::uintptr_t key = frame.findChild<CProjectBar*>()->ProjectKey(project(0));
     const std::string strKey = std::to_string(key);
-    CGaugeCtrl* gauge = frame.StatusBar()->downloadGauge();
+    CGaugeCtrl* gauge = frame.findChild<CProgStatusBar*>()->downloadGauge();
     QString strSummary;
     frame.Prompts().execDialog = [&strSummary](QDialog& dialog) {
         if (auto* report = qobject_cast<CDownloadReportDlg*>(&dialog)) {
@@ -674,19 +680,20 @@ void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()
         return int(QDialog::Accepted);
     };
 
-    frame.OnDownloadMessage(WM_DOWNLOAD_BEGIN, "http://127.0.0.1/p1.htm", 0);
-    frame.OnDownloadMessage(WM_DOWNLOAD_RESULT, "http://127.0.0.1/a.gif", DR_RESOURCE_DONE);
-    frame.OnDownloadMessage(WM_DOWNLOAD_RESULT,
-                            "/s/新建工程/p1.htm\thttp://127.0.0.1/p1.htm\t" + strKey + "\t第一页\t3\t4", DR_PAGE_SAVED);
+    frame.Jobs()->OnDownloadMessage(WM_DOWNLOAD_BEGIN, "http://127.0.0.1/p1.htm", 0);
+    frame.Jobs()->OnDownloadMessage(WM_DOWNLOAD_RESULT, "http://127.0.0.1/a.gif", DR_RESOURCE_DONE);
+    frame.Jobs()->OnDownloadMessage(
+        WM_DOWNLOAD_RESULT, "/s/新建工程/p1.htm\thttp://127.0.0.1/p1.htm\t" + strKey + "\t第一页\t3\t4", DR_PAGE_SAVED);
     QCOMPARE(gauge->pos(), 75);
     QVERIFY(gauge->isVisible());
-    frame.OnDownloadMessage(WM_DOWNLOAD_RESULT, "4\t4\tcannot write /s/p4.htm: No space left on device",
-                            DR_PAGE_FAILED);
+    frame.Jobs()->OnDownloadMessage(WM_DOWNLOAD_RESULT, "4\t4\tcannot write /s/p4.htm: No space left on device",
+                                    DR_PAGE_FAILED);
     QVERIFY(!gauge->isVisible());
     // A page of a project that is gone adds nothing.
-    frame.OnDownloadMessage(WM_DOWNLOAD_RESULT, "/s/x.htm\thttp://127.0.0.1/x.htm\t999999\tx\t1\t2", DR_PAGE_SAVED);
+    frame.Jobs()->OnDownloadMessage(WM_DOWNLOAD_RESULT, "/s/x.htm\thttp://127.0.0.1/x.htm\t999999\tx\t1\t2",
+                                    DR_PAGE_SAVED);
     QVERIFY(!frame.Document()->IsModified());
-    frame.OnDownloadMessage(WM_DOWNLOAD_FINISHED, "新建工程\t1\t1\t/s/新建工程", 0);
+    frame.Jobs()->OnDownloadMessage(WM_DOWNLOAD_FINISHED, "新建工程\t1\t1\t/s/新建工程", 0);
 
     QCOMPARE(logLines(frame), (QStringList{QStringLiteral("DownLoad file from : http://127.0.0.1/p1.htm"),
                                            QStringLiteral("     http://127.0.0.1/a.gif   ok"),
@@ -696,7 +703,7 @@ void MainFrameTest::workerMessagesReachTheLogTreeAndGauge()
                                            QStringLiteral(".........http://127.0.0.1/x.htm .......... ok ")}));
     QCOMPARE(texts(project(0)), QStringList{QStringLiteral("第一页")});
     QCOMPARE(CProjectTree::ItemPath(project(0)->child(0)), QStringLiteral("/s/新建工程/p1.htm"));
-    QCOMPARE(frame.ProjectBar()->PageUrl(project(0)->child(0)), QStringLiteral("http://127.0.0.1/p1.htm"));
+    QCOMPARE(frame.findChild<CProjectBar*>()->PageUrl(project(0)->child(0)), QStringLiteral("http://127.0.0.1/p1.htm"));
     QVERIFY(frame.Document()->IsModified());
     QVERIFY(frame.windowTitle().endsWith(QStringLiteral(" *")));
     QCOMPARE(strSummary, QStringLiteral("新建工程\t1\t1\t/s/新建工程"));
@@ -722,16 +729,16 @@ void MainFrameTest::fileChoosersStartInTheProjectFilesFolder()
 void MainFrameTest::newEmptyProjectIsSelectedAndInView()
 {
     open(makeProjectFile());
-    CProjectTree* tree = m_pFrame->ProjectBar()->Tree();
+    CProjectTree* tree = m_pFrame->findChild<CProjectBar*>()->Tree();
     for (int i = 0; i < 40; ++i) {
-        m_pFrame->ProjectBar()->AddPage(project(0), QStringLiteral("p%1").arg(i), QStringLiteral("/x/p%1.htm").arg(i),
-                                        QString(), false);
+        m_pFrame->findChild<CProjectBar*>()->AddPage(project(0), QStringLiteral("p%1").arg(i),
+                                                     QStringLiteral("/x/p%1.htm").arg(i), QString(), false);
     }
     tree->scrollToTop();
     m_pFrame->OnCommand(cmd::ID_NEW_EMPTY_PROJECT_TREE);
     QTreeWidgetItem* added = project(2);
     QVERIFY(added);
-    QCOMPARE(m_pFrame->ProjectBar()->GetSelection(), added);
+    QCOMPARE(m_pFrame->findChild<CProjectBar*>()->GetSelection(), added);
     QTRY_VERIFY(tree->viewport()->rect().contains(tree->visualItemRect(added)));
 }
 
@@ -757,10 +764,10 @@ void MainFrameTest::addressListPickOpensTheAddress()
 {
     const std::string strFile = m_pTemp->file("pick.htm");
     files::WriteFile(strFile, "<html><head><title>Pick</title></head><body>pick</body></html>");
-    QComboBox* box = m_pFrame->AddressBox();
+    QComboBox* box = m_pFrame->findChild<QComboBox*>(QStringLiteral("addressBox"));
     box->addItem(toQ(strFile));
     box->addItem(QStringLiteral("about:blank"));
-    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    CBrowserTabCtrl* tabs = m_pFrame->findChild<CTrawlixView*>()->TabCtrl();
     QCOMPARE(tabs->Count(), 0);
     // As a click on the first entry of the opened list.
     box->showPopup();
@@ -777,7 +784,7 @@ void MainFrameTest::ctrlTOpensABlankPage()
 {
     m_pFrame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_pFrame.get()));
-    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    CBrowserTabCtrl* tabs = m_pFrame->findChild<CTrawlixView*>()->TabCtrl();
     QTest::keyClick(m_pFrame.get(), Qt::Key_T, Qt::ControlModifier);
     QTRY_COMPARE(tabs->Count(), 1);
     QTest::keyClick(m_pFrame.get(), Qt::Key_T, Qt::ControlModifier);
@@ -802,7 +809,7 @@ void MainFrameTest::showingTheFirstPageKeepsTheWindow()
     const std::string strFile = m_pTemp->file("first.htm");
     files::WriteFile(strFile, "<html><head><title>First</title></head><body>first</body></html>");
     m_pFrame->NavigateTo(toQ(strFile));
-    CBrowserTabCtrl* tabs = m_pFrame->View()->TabCtrl();
+    CBrowserTabCtrl* tabs = m_pFrame->findChild<CTrawlixView*>()->TabCtrl();
     QTRY_COMPARE(tabs->TabText(0), QStringLiteral("First"));
     QTest::qWait(200);
     QCOMPARE(m_pFrame->winId(), before);

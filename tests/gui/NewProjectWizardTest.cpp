@@ -12,8 +12,8 @@
 #include <QTest>
 
 #include "TempFolder.h"
-#include "app/Text.h"
-#include "app/UserPrompts.h"
+#include "common/Text.h"
+#include "common/UserPrompts.h"
 #include "platform/Files.h"
 #include "wizards/AddPageDlg.h"
 #include "wizards/DialogAnimation.h"

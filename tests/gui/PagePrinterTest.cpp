@@ -13,25 +13,24 @@
 #include <QTest>
 
 #include "TempFolder.h"
-#include "app/Text.h"
 #include "browser/BrowserCommands.h"
-#include "browser/BrowserHost.h"
 #include "browser/BrowserTabCtrl.h"
 #include "browser/MyWB.h"
 #include "browser/TrawlixView.h"
+#include "common/Text.h"
 
 namespace
 {
-class StatusHost final : public IBrowserHost
+// Records the status texts the view reports, as the frame's status bar shows them.
+class StatusHost final
 {
 public:
-    void SetAddressText(const QString& strText) override { m_strAddress = strText; }
-    QString GetAddressText() const override { return m_strAddress; }
-    void SetProgress(int) override {}
-    void SetProgressValue(int) override {}
-    void SetStatusText(const QString& strText) override { m_status.append(strText); }
+    void Attach(CTrawlixView& view)
+    {
+        QObject::connect(&view, &CTrawlixView::statusTextReported, &view,
+                         [this](const QString& strText) { m_status.append(strText); });
+    }
 
-    QString m_strAddress;
     QStringList m_status;
 };
 
@@ -69,7 +68,8 @@ void PagePrinterTest::init()
 {
     m_pFolder = std::make_unique<TempFolder>();
     m_host = StatusHost();
-    m_pView = std::make_unique<CTrawlixView>(&m_host);
+    m_pView = std::make_unique<CTrawlixView>();
+    m_host.Attach(*m_pView);
     m_pView->resize(800, 600);
     m_pView->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pView.get()));

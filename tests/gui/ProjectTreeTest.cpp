@@ -8,7 +8,7 @@
 #include <QToolTip>
 #include <QTreeWidgetItem>
 
-#include "app/CommandIds.h"
+#include "common/CommandIds.h"
 #include "project/ProjectBar.h"
 
 namespace

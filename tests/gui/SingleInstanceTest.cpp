@@ -8,8 +8,8 @@
 #include "ProjectFixtures.h"
 #include "TempFolder.h"
 #include "app/MainFrame.h"
-#include "app/Text.h"
 #include "app/TrawlixApp.h"
+#include "common/Text.h"
 #include "project/ProjectBar.h"
 #include "project/ProjectStore.h"
 #include "project/ProjectTree.h"
@@ -62,11 +62,11 @@ void SingleInstanceTest::commandLineFileOpensAtStart()
     QVERIFY(frame);
     QVERIFY(QTest::qWaitForWindowExposed(frame));
     QCOMPARE(frame->windowTitle(), QStringLiteral("Velloc 1.6"));
-    QCOMPARE(frame->Document()->m_strProjectPath, toQ(g_strProjectFile));
-    const QList<QTreeWidgetItem*> projects = frame->ProjectBar()->Projects();
+    QCOMPARE(frame->Document()->Path(), toQ(g_strProjectFile));
+    const QList<QTreeWidgetItem*> projects = frame->findChild<CProjectBar*>()->Projects();
     QCOMPARE(projects.size(), 1);
     QCOMPARE(projects.at(0)->text(0), QStringLiteral("启动工程"));
-    QVERIFY(frame->ProjectBar()->isVisible());
+    QVERIFY(frame->findChild<CProjectBar*>()->isVisible());
 }
 
 void SingleInstanceTest::secondStartBringsTheFirstToTheFrontAndEnds()
@@ -82,7 +82,7 @@ void SingleInstanceTest::secondStartBringsTheFirstToTheFrontAndEnds()
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
     QTRY_COMPARE(asked.count(), 1);
-    QCOMPARE(app->MainFrame()->Document()->m_strProjectPath, toQ(g_strProjectFile));
+    QCOMPARE(app->MainFrame()->Document()->Path(), toQ(g_strProjectFile));
 }
 
 void SingleInstanceTest::socketOfAKilledInstanceIsTakenOver()

@@ -6,7 +6,7 @@
 #include <QTextEdit>
 #include <QtTest>
 
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 #include "ui/BarCaption.h"
 #include "ui/SizingControlBarCF.h"
 

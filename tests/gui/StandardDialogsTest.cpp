@@ -18,8 +18,8 @@
 
 #include "TempFolder.h"
 #include "app/QtTranslations.h"
-#include "app/Text.h"
-#include "app/UserPrompts.h"
+#include "common/Text.h"
+#include "common/UserPrompts.h"
 
 namespace
 {

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "app/Text.h"
+#include "common/Text.h"
 #include "platform/Files.h"
 #include "ui/Icons.h"
 #include "ui/StaticLink.h"

@@ -1,183 +1,63 @@
 #include "app/MainFrame.h"
 
-#include <algorithm>
-#include <cstdlib>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDockWidget>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStandardPaths>
 #include <QToolBar>
-#include <QTreeWidgetItem>
-#include <QUrl>
 #include <QWebEngineProfile>
 
 #include "app/AboutDlg.h"
-#include "app/CommandIds.h"
-#include "app/DownloadReceiver.h"
-#include "app/FileProblem.h"
+#include "app/FrameActions.h"
 #include "app/MessageBar.h"
 #include "app/MessageEdit.h"
-#include "app/Text.h"
+#include "app/RecentFilesMenu.h"
 #include "browser/BrowserCommands.h"
 #include "browser/BrowserCookies.h"
 #include "browser/BrowserProfile.h"
 #include "browser/TrawlixView.h"
 #include "chm/ChmCommand.h"
 #include "chm/ChmReader.h"
-#include "download/DownloadLog.h"
-#include "download/DownloadWorker.h"
-#include "download/PageScanner.h"
-#include "download/PageTitle.h"
+#include "common/CommandIds.h"
+#include "common/Text.h"
 #include "epub/EpubCommand.h"
 #include "favorites/FavoritesFolder.h"
 #include "favorites/FavoritesMenu.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "jobs/DownloadJobs.h"
 #include "project/ProjectBar.h"
-#include "project/ProjectFileAppend.h"
-#include "project/ProjectStore.h"
+#include "project/ProjectCommands.h"
 #include "project/ProjectTree.h"
 #include "project/TrawlixDoc.h"
 #include "ui/Icons.h"
 #include "ui/ProgStatusBar.h"
 #include "ui/ToolBarEx.h"
 #include "wizards/DownloadCommands.h"
-#include "wizards/RenameDlg.h"
 
 namespace
 {
-// Menu text, status-bar prompt and tool tip ("prompt\ntip") of the frame's own commands.
-struct CommandText
-{
-    int nId;
-    const char* text;
-    const char* prompt;
-};
-
-const CommandText kCommandTexts[] = {
-    {cmd::ID_NEW_PROJECT, "新建工程(&N)\tCtrl+N", "新建..\n新建.."},
-    {cmd::ID_NEW_PROJECT_TREE, "创建新工程", nullptr},
-    {cmd::ID_ADD_FROM_INTERNET, "从Internet...", nullptr},
-    {cmd::ID_STOP_DOWNLOAD, "停止下载", "停止下载\n停止下载"},
-    {cmd::ID_NEW_EMPTY_PROJECT, "新建空工程", nullptr},
-    {cmd::ID_NEW_EMPTY_PROJECT_TREE, "创建新的空工程", nullptr},
-    {cmd::ID_OPEN_PROJECT, "打开工程(&O)...\tCtrl+O", "打开工程\n打开工程"},
-    {cmd::ID_SAVE_PROJECT, "保存工程(&S)\tCtrl+S", "保存工程\n保存工程"},
-    {cmd::ID_SAVE_PROJECT_AS, "工程另存为(&A)...", "工程另存为"},
-    {cmd::ID_ADD_LOCAL_PAGES, "从本地...", nullptr},
-    {cmd::ID_DELETE_NODE, "删除", nullptr},
-    {cmd::ID_RENAME_NODE, "改名", nullptr},
-    {cmd::ID_RECORD_START_URL, "记录开始下载页网址", "记录开始下载页网址\n记录开始下载页网址"},
-    {cmd::ID_RECORD_END_URL, "记录结束下载页网址", "记录结束下载页网址\n记录结束下载页网址"},
-    {cmd::ID_BROWSE_PREV_PAGE, "浏览工程上一页", "显示工程上一页\n显示工程上一页"},
-    {cmd::ID_BROWSE_NEXT_PAGE, "浏览工程下一页", "显示工程下一页\n显示工程下一页"},
-    {cmd::ID_INSERT_BOOKMARK, "插入书签", "插入书签\n插入书签"},
-    {cmd::ID_REMOVE_BOOKMARK, "取消书签", "取消书签\n取消书签"},
-    {cmd::ID_INSERT_BOOKMARK_TREE, "插入书签", nullptr},
-    {cmd::ID_REMOVE_BOOKMARK_TREE, "取消书签", nullptr},
-    {cmd::ID_VIEW_PROJECT_WINDOW, "工程窗口", "显示或隐藏工程窗口\n显示或隐藏工程窗口"},
-    {cmd::ID_VIEW_MESSAGE_WINDOW, "消息窗口", "显示或隐藏消息窗口\n显示或隐藏消息窗口"},
-    {cmd::ID_APP_ABOUT, "关于 Trawlix(&A)...", nullptr},
-    {cmd::ID_APP_EXIT, "退出(&X)", nullptr},
-    {cmd::ID_VIEW_TOOLBAR, "工具栏(&T)", nullptr},
-    {cmd::ID_ADD_TO_FAVORITES, "添加到收藏夹..", nullptr},
-    {cmd::ID_ORGANIZE_FAVORITES, "整理收藏夹", nullptr},
-    {cmd::ID_IMPORT_FAVORITES, "导入收藏夹...", nullptr},
-    {cmd::ID_EXPORT_FAVORITES, "导出收藏夹...", nullptr},
-    {cmd::ID_VIEW_STATUS_BAR, "状态栏(&S)", nullptr},
-    {cmd::ID_MAKE_CHM_TREE, "生成CHM文档", nullptr},
-    {cmd::ID_MAKE_CHM, "生成CHM文件", "生成CHM文件\n生成CHM文件"},
-    {cmd::ID_HELP_TOPICS, "帮助主题", nullptr},
-    {cmd::ID_MAKE_EPUB_TREE, "生成EPUB文件", nullptr},
-    {cmd::ID_MAKE_EPUB, "生成EPUB文件", "生成EPUB电子书\n生成EPUB文件"},
-};
-
-// The browser view's commands that the frame puts on its menus and toolbar.
-const int kBrowserCommands[] = {
-    browsercmd::ID_BACK,
-    browsercmd::ID_FORWARD,
-    browsercmd::ID_STOP,
-    browsercmd::ID_REFRESH,
-    browsercmd::ID_NEW_BLANK_PAGE,
-    browsercmd::ID_TEXT_LARGEST,
-    browsercmd::ID_TEXT_LARGER,
-    browsercmd::ID_TEXT_MEDIUM,
-    browsercmd::ID_TEXT_SMALLER,
-    browsercmd::ID_TEXT_SMALLEST,
-    browsercmd::ID_FILE_PRINT,
-    browsercmd::ID_FILE_PRINT_PREVIEW,
-    browsercmd::ID_FILE_PRINT_SETUP,
-};
-
-const int kCheckedCommands[] = {
-    cmd::ID_RECORD_START_URL,   cmd::ID_RECORD_END_URL,      cmd::ID_VIEW_PROJECT_WINDOW,  cmd::ID_VIEW_MESSAGE_WINDOW,
-    cmd::ID_VIEW_TOOLBAR,       cmd::ID_VIEW_STATUS_BAR,     browsercmd::ID_TEXT_LARGEST,  browsercmd::ID_TEXT_LARGER,
-    browsercmd::ID_TEXT_MEDIUM, browsercmd::ID_TEXT_SMALLER, browsercmd::ID_TEXT_SMALLEST,
-};
-
-QString projectFileFilter()
-{
-    return QStringLiteral("project Files (*.wbr)");
-}
-
 QString frameTitle()
 {
     return QStringLiteral("Velloc 1.6");
 }
 
-// Why a project file could not be read or written, for the user.
-QString fileStatusText(ProjectFileStatus::Code code, bool bWriting, std::uint64_t nOffset)
-{
-    switch (code) {
-    case ProjectFileStatus::Code::CannotOpen:
-        return bWriting ? QStringLiteral("无法创建这个文件。") : QStringLiteral("文件不存在或无法读取。");
-    case ProjectFileStatus::Code::CannotWrite:
-        return QStringLiteral("写入文件时出错，原来的文件没有改变。");
-    case ProjectFileStatus::Code::WrongSignature:
-        return QStringLiteral("这不是工程文件。");
-    case ProjectFileStatus::Code::Damaged:
-        return QStringLiteral("文件已损坏，在第 %1 字节处中断。").arg(nOffset);
-    case ProjectFileStatus::Code::Locked:
-        return QStringLiteral("另一个程序正在写这个文件，请稍后再试。原来的文件没有改变。");
-    case ProjectFileStatus::Code::Ok:
-        break;
-    }
-    return {};
-}
-
-// The title of a local page; "Untitled" when it has none.
-QString localPageTitle(const std::string& strBytes);
 } // namespace
-
-CMainFrame::RunningJob::~RunningJob()
-{
-    // The receiver goes first, so a job waiting on it is free to end; then the job's thread is joined.
-    if (receiver) {
-        receiver->Release();
-    }
-    job.reset();
-    receiver.reset();
-}
 
 CMainFrame::CMainFrame(QWidget* parent)
     : QMainWindow(parent)
-    , m_pDoc(new CTrawlixDoc(this))
     , m_prompts(CUserPrompts::interactive())
+    , m_pDoc(new CTrawlixDoc(m_prompts, this, this))
+    , m_pJobs(new CDownloadJobs(this))
 {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(frameTitle());
     setWindowIcon(appIcon());
-    m_pDoc->SetTitleWindow(this);
 
-    m_pView = new CTrawlixView(this, this);
+    m_pView = new CTrawlixView(this);
     m_pCookies = new CBrowserCookies(m_pView->Profile()->profile()->cookieStore(), this);
     m_pView->setObjectName(QStringLiteral("trawlixView"));
     setCentralWidget(m_pView);
@@ -186,14 +66,31 @@ CMainFrame::CMainFrame(QWidget* parent)
     createBars();
     createToolBars();
     createMenus();
-    m_pDownloads = new CDownloadCommands(*this);
+    wireDocument();
+    wireJobs();
+    wireView();
+    CCommandContext context;
+    context.pProjects = m_wndProjectBar;
+    context.pJobs = m_pJobs;
+    context.pPrompts = &m_prompts;
+    context.pWindow = this;
+    context.recordedUrls = [this](QString& strStartUrl, QString& strEndUrl) {
+        GetRecordedUrls(strStartUrl, strEndUrl);
+    };
+    context.addressText = [this] { return GetAddressText(); };
+    context.markModified = [this] { m_pDoc->MarkModified(); };
+    context.showLog = [this] {
+        m_wndMessageBar->show();
+        m_wndMessageBar->ResetLog();
+    };
+    m_pDownloads = new CDownloadCommands(context, this);
+    m_pProjects = new CProjectCommands(
+        context, *m_pDoc, [this](const QString& strPath) { return OpenBook(strPath); }, this);
     m_pFavorites->BuildFavoritesMenu();
 
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(0);
     connect(&m_idleTimer, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
-    m_reapTimer.setInterval(200);
-    connect(&m_reapTimer, &QTimer::timeout, this, &CMainFrame::reapJobs);
     qApp->installEventFilter(this);
     UpdateCommandStates();
 }
@@ -201,52 +98,83 @@ CMainFrame::CMainFrame(QWidget* parent)
 CMainFrame::~CMainFrame()
 {
     qApp->removeEventFilter(this);
-    shutdownJobs();
+    shutdown();
+}
+
+void CMainFrame::wireDocument()
+{
+    // The title carries " *" while the projects have unsaved changes.
+    connect(m_pDoc, &CTrawlixDoc::modifiedChanged, this, [this](bool bModified) {
+        const QString strTitle = windowTitle();
+        const bool bMarked = strTitle.endsWith(CTrawlixDoc::ModifiedMarker());
+        if (bModified && !bMarked) {
+            setWindowTitle(strTitle + CTrawlixDoc::ModifiedMarker());
+        } else if (!bModified && bMarked) {
+            setWindowTitle(strTitle.chopped(CTrawlixDoc::ModifiedMarker().size()));
+        }
+    });
+    connect(m_pDoc, &CTrawlixDoc::pathChanged, this, &CMainFrame::scheduleUpdate);
+    connect(m_pDoc, &CTrawlixDoc::fileUsed, this, [this](const QString& strPath) {
+        m_pRecentFiles->Add(strPath);
+        scheduleUpdate();
+    });
+    m_pDoc->SetProjectSource({[this] {
+                                  std::vector<CProjectObject> projects;
+                                  m_wndProjectBar->CollectProjects(projects);
+                                  return projects;
+                              },
+                              [this] { return m_wndProjectBar->GetRootText(); }});
+    connect(m_wndProjectBar, &CProjectBar::projectModified, m_pDoc, &CTrawlixDoc::MarkModified);
+}
+
+void CMainFrame::wireJobs()
+{
+    connect(m_pJobs, &CDownloadJobs::pageSaved, this, [this](const CDownloadJobs::SavedPage& page) {
+        if (QTreeWidgetItem* project = m_wndProjectBar->ProjectByKey(page.key)) {
+            m_wndProjectBar->AddPage(project, page.strTitle, page.strFile, page.strUrl, false);
+        }
+    });
+    connect(m_pJobs, &CDownloadJobs::logLine, m_wndMessageBar, &CMessageBar::AppendLine);
+    connect(m_pJobs, &CDownloadJobs::progressChanged, m_wndStatusBar, &CProgStatusBar::SetDownloadProgress);
+    connect(m_pJobs, &CDownloadJobs::projectModified, m_pDoc, &CTrawlixDoc::MarkModified);
+    connect(m_pJobs, &CDownloadJobs::jobEvent, this, &CMainFrame::scheduleUpdate);
+    // A complete job gets the browser's cookies and knows the pages the project already has.
+    m_pJobs->SetCompletePreparer([this](CDownloadTask& task) {
+        CProjectObject project;
+        if (QTreeWidgetItem* pProject = m_wndProjectBar->ProjectByKey(task.m_hProjectItem)) {
+            m_wndProjectBar->CollectPages(pProject, project);
+        }
+        PrepareCompleteTask(task, m_pCookies, project);
+    });
+}
+
+void CMainFrame::wireView()
+{
+    connect(m_pView, &CTrawlixView::addressReported, this, &CMainFrame::SetAddressText);
+    connect(m_pView, &CTrawlixView::progressReported, this, &CMainFrame::SetProgress);
+    // Only the page whose address the frame shows moves the frame's progress.
+    connect(m_pView, &CTrawlixView::loadProgressed, this, [this](int nPercent, const QString& strLocation) {
+        if (strLocation == GetAddressText()) {
+            SetProgressValue(nPercent);
+        }
+    });
+    connect(m_pView, &CTrawlixView::statusTextReported, m_wndStatusBar,
+            [this](const QString& strText) { m_wndStatusBar->showMessage(strText); });
+    connect(m_pView, &CTrawlixView::favoriteRequested, m_pFavorites, &CFavoritesMenu::AddFavorite);
+}
+
+void CMainFrame::shutdown()
+{
+    m_bShuttingDown = true;
+    m_idleTimer.stop();
+    m_pJobs->Shutdown();
 }
 
 // ---- construction -------------------------------------------------------------------------------
 
-QAction* CMainFrame::makeAction(int nId, const QString& strText)
-{
-    auto* action = new QAction(strText, this);
-    action->setObjectName(QStringLiteral("command%1").arg(nId));
-    setActionCommandId(action, nId);
-    action->setData(nId);
-    connect(action, &QAction::triggered, this, [this, nId] { OnCommand(nId); });
-    m_actions.insert(nId, action);
-    return action;
-}
-
 void CMainFrame::createActions()
 {
-    const auto setPrompt = [](QAction* action, const QString& strPrompt) {
-        if (strPrompt.isEmpty()) {
-            return;
-        }
-        const qsizetype nBreak = strPrompt.indexOf(QLatin1Char('\n'));
-        action->setStatusTip(strPrompt.left(nBreak));
-        if (nBreak >= 0) {
-            action->setToolTip(strPrompt.mid(nBreak + 1));
-        }
-    };
-    for (const CommandText& command : kCommandTexts) {
-        QAction* action = makeAction(command.nId, QString::fromUtf8(command.text));
-        setPrompt(action, command.prompt ? QString::fromUtf8(command.prompt) : QString());
-    }
-    for (const int nId : kBrowserCommands) {
-        QAction* action = makeAction(nId, browsercmd::MenuText(nId));
-        setPrompt(action, browsercmd::PromptText(nId));
-    }
-    for (const int nId : kCheckedCommands) {
-        m_actions.value(nId)->setCheckable(true);
-    }
-    // Shortcuts of the frame (the menu texts already show them).
-    Action(cmd::ID_OPEN_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    Action(cmd::ID_SAVE_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    Action(browsercmd::ID_FILE_PRINT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    Action(cmd::ID_NEW_PROJECT)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    Action(browsercmd::ID_NEW_BLANK_PAGE)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    Action(cmd::ID_HELP_TOPICS)->setShortcut(QKeySequence(Qt::Key_F1));
+    m_actions = CreateFrameActions(this, [this](int nId) { OnCommand(nId); });
 
     // F6 and Shift+F6 move the keyboard focus between the panes.
     const auto addPaneShortcut = [this](const QKeySequence& key, bool bForward) {
@@ -254,25 +182,7 @@ void CMainFrame::createActions()
         action->setShortcut(key);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, bForward] {
-            QList<QWidget*> panes;
-            for (QWidget* pane : {static_cast<QWidget*>(m_wndProjectBar->Tree()), static_cast<QWidget*>(m_pView),
-                                  static_cast<QWidget*>(m_wndMessageBar->Edit())}) {
-                if (pane->isVisible()) {
-                    panes.append(pane);
-                }
-            }
-            if (panes.isEmpty()) {
-                return;
-            }
-            qsizetype nAt = -1;
-            for (qsizetype i = 0; i < panes.size(); ++i) {
-                if (panes.at(i)->isAncestorOf(QApplication::focusWidget()) ||
-                    panes.at(i) == QApplication::focusWidget()) {
-                    nAt = i;
-                }
-            }
-            const qsizetype nNext = bForward ? (nAt + 1) % panes.size() : (nAt <= 0 ? panes.size() - 1 : nAt - 1);
-            panes.at(nNext)->setFocus(Qt::ShortcutFocusReason);
+            MoveFocusAmongPanes({m_wndProjectBar->Tree(), m_pView, m_wndMessageBar->Edit()}, bForward);
         });
         addAction(action);
     };
@@ -298,18 +208,8 @@ void CMainFrame::createMenus()
     add(file, {cmd::ID_NEW_PROJECT, cmd::ID_NEW_EMPTY_PROJECT, cmd::ID_OPEN_PROJECT, cmd::ID_SAVE_PROJECT,
                cmd::ID_SAVE_PROJECT_AS, 0, browsercmd::ID_FILE_PRINT, browsercmd::ID_FILE_PRINT_PREVIEW,
                browsercmd::ID_FILE_PRINT_SETUP, 0});
-    // The recent files: "最近文件", greyed, while there are none.
-    for (int n = 0; n <= CRecentFileList::kSize; ++n) {
-        auto* action = new QAction(QStringLiteral("最近文件"), this);
-        action->setObjectName(n == 0 ? QStringLiteral("recentFileNone") : QStringLiteral("recentFile%1").arg(n));
-        if (n > 0) {
-            connect(action, &QAction::triggered, this, [this, n] { onOpenRecentFile(n - 1); });
-        }
-        file->addAction(action);
-        m_recentFileActions.append(action);
-    }
-    connect(file, &QMenu::aboutToShow, this, &CMainFrame::updateRecentFileMenu);
-    updateRecentFileMenu();
+    m_pRecentFiles = new CRecentFilesMenu(file, m_prompts, this, this);
+    connect(m_pRecentFiles, &CRecentFilesMenu::openRequested, this, &CMainFrame::OpenProjectFile);
     add(file, {0, cmd::ID_APP_EXIT});
 
     // Making a CHM file joins this menu once it is offered.
@@ -356,26 +256,7 @@ void CMainFrame::createToolBars()
     // Make-CHM takes its place on this toolbar once it is offered.
     m_wndToolBar = new CToolBarEx(QStringLiteral("工具栏"), this);
     m_wndToolBar->setObjectName(QStringLiteral("mainToolBar"));
-    for (const int nId : {cmd::ID_NEW_PROJECT,
-                          0,
-                          cmd::ID_OPEN_PROJECT,
-                          cmd::ID_SAVE_PROJECT,
-                          cmd::ID_STOP_DOWNLOAD,
-                          0,
-                          browsercmd::ID_BACK,
-                          browsercmd::ID_FORWARD,
-                          browsercmd::ID_STOP,
-                          browsercmd::ID_REFRESH,
-                          cmd::ID_RECORD_START_URL,
-                          cmd::ID_RECORD_END_URL,
-                          0,
-                          cmd::ID_BROWSE_PREV_PAGE,
-                          cmd::ID_BROWSE_NEXT_PAGE,
-                          cmd::ID_INSERT_BOOKMARK,
-                          cmd::ID_REMOVE_BOOKMARK,
-                          0,
-                          cmd::ID_VIEW_PROJECT_WINDOW,
-                          cmd::ID_VIEW_MESSAGE_WINDOW}) {
+    for (const int nId : MainToolBarCommands()) {
         if (nId == 0) {
             m_wndToolBar->addSeparator();
         } else {
@@ -445,7 +326,6 @@ void CMainFrame::createBars()
     m_wndProjectBar->SetCommandFilter([this](int nId) { return m_actions.contains(nId); });
     connect(m_wndProjectBar, &CProjectBar::commandChosen, this, &CMainFrame::OnCommand);
     connect(m_wndProjectBar, &CProjectBar::pageSelected, this, &CMainFrame::NavigateTo);
-    connect(m_wndProjectBar, &CProjectBar::projectModified, m_pDoc, &CTrawlixDoc::MarkModified);
 
     m_wndMessageBar = new CMessageBar(this);
     m_wndMessageBar->setAllowedAreas(Qt::AllDockWidgetAreas);
@@ -505,7 +385,7 @@ bool CMainFrame::updateCommand(int nId, bool& bEnabled, bool& bChecked) const
         bEnabled = m_pDoc->IsModified();
         return true;
     case cmd::ID_SAVE_PROJECT_AS:
-        bEnabled = !m_pDoc->m_strProjectPath.isEmpty();
+        bEnabled = !m_pDoc->Path().isEmpty();
         return true;
     case cmd::ID_RECORD_START_URL:
         bChecked = !m_strStartUrl.isEmpty();
@@ -567,7 +447,7 @@ void CMainFrame::UpdateCommandStates()
             m_nProgress = 0;
         }
     }
-    reapJobs();
+    m_pJobs->Reap();
 }
 
 // ---- frame services -----------------------------------------------------------------------------
@@ -587,23 +467,8 @@ void CMainFrame::SetAddressText(const QString& strText)
 {
     m_wndAddress->setEditText(strText);
     scheduleUpdate();
-    if (strText.isEmpty()) {
-        return;
-    }
-    // A page shown from disk selects its node; the browser already shows it, so it is not shown again.
-    QString strPath;
-    const QUrl url(strText);
-    if (url.isLocalFile()) {
-        strPath = url.toLocalFile();
-    } else if (strText.startsWith(QLatin1Char('/'))) {
-        strPath = strText;
-    }
-    if (strPath.isEmpty()) {
-        return;
-    }
-    strPath.replace(QStringLiteral("%20"), QStringLiteral(" "));
-    if (QTreeWidgetItem* page = m_wndProjectBar->FindPageByFile(strPath)) {
-        m_wndProjectBar->SelectNode(page, false);
+    if (!strText.isEmpty()) {
+        m_wndProjectBar->SelectPageShownAt(strText);
     }
 }
 
@@ -626,16 +491,6 @@ void CMainFrame::SetProgressValue(int nPercent)
     scheduleUpdate();
 }
 
-void CMainFrame::SetStatusText(const QString& strText)
-{
-    m_wndStatusBar->showMessage(strText);
-}
-
-void CMainFrame::AddFavorite(const QString& strAddress, const QString& strTitle)
-{
-    m_pFavorites->AddFavorite(strAddress, strTitle);
-}
-
 void CMainFrame::Activate()
 {
     if (isMinimized()) {
@@ -648,6 +503,28 @@ void CMainFrame::Activate()
         modal->raise();
         modal->activateWindow();
     }
+}
+
+CRecentFileList& CMainFrame::RecentFiles()
+{
+    return m_pRecentFiles->List();
+}
+
+void CMainFrame::LoadBarSizes(const QString& strProfile)
+{
+    m_wndProjectBar->LoadBarSizes(strProfile);
+    m_wndMessageBar->LoadBarSizes(strProfile);
+}
+
+void CMainFrame::SaveBarSizes(const QString& strProfile) const
+{
+    m_wndProjectBar->SaveBarSizes(strProfile);
+    m_wndMessageBar->SaveBarSizes(strProfile);
+}
+
+void CMainFrame::WarmUpBrowser()
+{
+    m_pView->Profile()->profile();
 }
 
 void CMainFrame::onAddressEntered()
@@ -678,44 +555,40 @@ void CMainFrame::OnCommand(int nId)
         m_pDownloads->StopDownload();
         break;
     case cmd::ID_OPEN_PROJECT:
-        onOpenProject();
+        m_pProjects->Open();
         break;
     case cmd::ID_MAKE_EPUB:
     case cmd::ID_MAKE_EPUB_TREE:
         CEpubCommand(this, m_wndProjectBar, m_prompts).Run();
         break;
     case cmd::ID_SAVE_PROJECT:
-        SaveProject();
+        m_pDoc->Save();
         break;
     case cmd::ID_SAVE_PROJECT_AS:
-        SaveProjectAs();
+        m_pDoc->SaveAs();
         break;
     case cmd::ID_ADD_LOCAL_PAGES:
-        onAddLocalPages();
+        m_pProjects->AddLocalPages();
         break;
     case cmd::ID_DELETE_NODE:
-        onDeleteNode();
+        m_pProjects->DeleteNode();
         break;
     case cmd::ID_RENAME_NODE:
-        onRenameNode();
+        m_pProjects->RenameNode();
         break;
     case cmd::ID_BROWSE_PREV_PAGE:
-        onBrowsePage(false);
+        m_pProjects->BrowsePage(false);
         break;
     case cmd::ID_BROWSE_NEXT_PAGE:
-        onBrowsePage(true);
+        m_pProjects->BrowsePage(true);
         break;
     case cmd::ID_INSERT_BOOKMARK:
     case cmd::ID_INSERT_BOOKMARK_TREE:
-        if (m_wndProjectBar->SetBookmark()) {
-            m_pDoc->MarkModified();
-        }
+        m_pProjects->SetBookmark(true);
         break;
     case cmd::ID_REMOVE_BOOKMARK:
     case cmd::ID_REMOVE_BOOKMARK_TREE:
-        if (m_wndProjectBar->ClearBookmark()) {
-            m_pDoc->MarkModified();
-        }
+        m_pProjects->SetBookmark(false);
         break;
     case cmd::ID_RECORD_START_URL:
         onRecordUrl(m_strStartUrl);
@@ -773,116 +646,6 @@ void CMainFrame::OnCommand(int nId)
     scheduleUpdate();
 }
 
-QTreeWidgetItem* CMainFrame::addProjectWithTask(const QString& strName)
-{
-    QTreeWidgetItem* project = m_wndProjectBar->AddProject(strName);
-    auto task = std::make_unique<CDownloadTask>();
-    task->m_strProjectName = fromQ(strName);
-    task->m_hProjectItem = m_wndProjectBar->ProjectKey(project);
-    task->m_nAddCount = 0;
-    m_tasks[task->m_hProjectItem] = std::move(task);
-    return project;
-}
-
-void CMainFrame::onOpenProject()
-{
-    m_prompts.SetStartFolder(projectFolder());
-    const QString strPath =
-        m_prompts.openFileName(this, QStringLiteral("打开工程"),
-                               projectFileFilter() + QStringLiteral(";;CHM Files (*.chm)"), QStringLiteral("wbr"));
-    if (!strPath.isEmpty()) {
-        OpenProjectFile(strPath);
-    }
-}
-
-void CMainFrame::onAddLocalPages()
-{
-    QTreeWidgetItem* project = m_wndProjectBar->GetSelectedProject();
-    if (!project || !TaskFor(m_wndProjectBar->ProjectKey(project))) {
-        return;
-    }
-    const QStringList files =
-        m_prompts.openFileNames(this, QStringLiteral("添加网页到工程"),
-                                QStringLiteral("Html Files (*.htm *.html *.shtml)"), QStringLiteral("htm"));
-    QStringList unreadable;
-    int nAdded = 0;
-    for (const QString& strFile : files) {
-        QFile file(strFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            unreadable.append(strFile);
-            continue;
-        }
-        // The title is looked for in the first 300,000 bytes.
-        const QByteArray head = file.read(300000);
-        const QString strTitle = localPageTitle(std::string(head.constData(), static_cast<size_t>(head.size())));
-        m_wndProjectBar->AddPage(project, strTitle, strFile, strFile, false);
-        ++nAdded;
-    }
-    if (nAdded > 0) {
-        m_pDoc->MarkModified();
-    }
-    if (!unreadable.isEmpty()) {
-        m_prompts.messageBox(this, QMessageBox::Warning, QStringLiteral("添加网页到工程"),
-                             QStringLiteral("以下文件无法读取，没有添加:\n") + unreadable.join(QLatin1Char('\n')),
-                             QMessageBox::Ok);
-    }
-}
-
-void CMainFrame::onDeleteNode()
-{
-    bool bProject = false;
-    QTreeWidgetItem* item = m_wndProjectBar->GetSelection(&bProject);
-    if (!item || m_wndProjectBar->Tree()->IsRoot(item)) {
-        return;
-    }
-    QString strText = (bProject ? QStringLiteral("确定要删除工程 '%1'?") : QStringLiteral("确定要删除网页 '%1'?"))
-                          .arg(m_wndProjectBar->GetItemText(item));
-    if (bProject && IsDownloading(m_wndProjectBar->ProjectKey(item))) {
-        strText =
-            QStringLiteral("工程 '%1' 正在下载。确定要停止下载并删除这个工程?").arg(m_wndProjectBar->GetItemText(item));
-    }
-    if (m_prompts.messageBox(this, QMessageBox::Question, QStringLiteral("删除"), strText,
-                             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
-        return;
-    }
-    deleteProjects(m_wndProjectBar->DeleteNode(item));
-    m_pDoc->MarkModified();
-}
-
-void CMainFrame::onRenameNode()
-{
-    QTreeWidgetItem* item = m_wndProjectBar->GetSelection();
-    if (!item) {
-        return;
-    }
-    CRenameDlg dialog(this);
-    if (m_prompts.execDialog(dialog) != QDialog::Accepted) {
-        return;
-    }
-    if (dialog.m_strName.isEmpty()) {
-        m_prompts.messageBox(this, QMessageBox::NoIcon, QStringLiteral("Trawlix"), QStringLiteral("名字不能为空"),
-                             QMessageBox::Ok);
-        return;
-    }
-    // Only the node changes: the project's later downloads keep going to the folder of its first name.
-    m_wndProjectBar->SetItemText(item, dialog.m_strName);
-    m_pDoc->MarkModified();
-}
-
-void CMainFrame::onBrowsePage(bool bNext)
-{
-    bool bProject = false;
-    QTreeWidgetItem* item = m_wndProjectBar->GetSelection(&bProject);
-    if (!item || bProject) {
-        return;
-    }
-    if (bNext) {
-        m_wndProjectBar->SelectNextPage(item);
-    } else {
-        m_wndProjectBar->SelectPrevPage(item);
-    }
-}
-
 void CMainFrame::onRecordUrl(QString& strUrl)
 {
     if (!strUrl.isEmpty()) {
@@ -898,195 +661,28 @@ void CMainFrame::onAbout()
     m_prompts.execDialog(dialog);
 }
 
-void CMainFrame::updateRecentFileMenu()
+// ---- the project file and books ----------------------------------------------------------------
+
+bool CMainFrame::OpenProjectFile(const QString& strPath)
 {
-    const QStringList& files = m_recentFiles.Files();
-    m_recentFileActions.at(0)->setVisible(files.isEmpty());
-    m_recentFileActions.at(0)->setEnabled(false);
-    for (int n = 0; n < CRecentFileList::kSize; ++n) {
-        QAction* action = m_recentFileActions.at(n + 1);
-        action->setVisible(n < files.size());
-        if (n < files.size()) {
-            QString strPath = files.at(n);
-            action->setText(QStringLiteral("&%1 ").arg(n + 1) +
-                            strPath.replace(QLatin1Char('&'), QStringLiteral("&&")));
-        }
-    }
-}
-
-void CMainFrame::onOpenRecentFile(int nIndex)
-{
-    if (nIndex >= m_recentFiles.Files().size()) {
-        return;
-    }
-    const QString strPath = m_recentFiles.Files().at(nIndex);
-    if (!QFileInfo(strPath).isFile()) {
-        m_prompts.messageBox(this, QMessageBox::Warning, QStringLiteral("Trawlix"),
-                             QStringLiteral("文件 \"%1\" 已不存在，已从最近文件列表中删除。").arg(strPath),
-                             QMessageBox::Ok);
-        m_recentFiles.Remove(strPath);
-        updateRecentFileMenu();
-        return;
-    }
-    OpenProjectFile(strPath);
-}
-
-// ---- the project file ---------------------------------------------------------------------------
-
-QString CMainFrame::projectFolder() const
-{
-    return m_pDoc->m_strProjectPath.isEmpty() ? QString() : QFileInfo(m_pDoc->m_strProjectPath).absolutePath();
-}
-
-void CMainFrame::reportFileError(
-    const QString& strWhat, const QString& strPath, int nCode, std::uint64_t nOffset, const QString& strDetail)
-{
-    const bool bWriting = strWhat != QStringLiteral("打开");
-    QString strText =
-        QStringLiteral("无法%1工程文件 \"%2\"。\n%3")
-            .arg(strWhat, strPath, fileStatusText(static_cast<ProjectFileStatus::Code>(nCode), bWriting, nOffset));
-    if (!strDetail.isEmpty()) {
-        strText += QLatin1Char('\n') + strDetail;
-    }
-    m_prompts.messageBox(this, QMessageBox::Warning, QStringLiteral("警告"), strText, QMessageBox::Ok);
-}
-
-bool CMainFrame::OpenProjectFile(const QString& strGivenPath)
-{
-    QString strPath = strGivenPath.trimmed();
-    while (strPath.startsWith(QLatin1Char('"'))) {
-        strPath.remove(0, 1);
-    }
-    while (strPath.endsWith(QLatin1Char('"'))) {
-        strPath.chop(1);
-    }
-    if (strPath.isEmpty()) {
-        return false;
-    }
-    if (CChmReader::IsBookFile(strPath)) {
-        return OpenBook(strPath);
-    }
-
-    CProjectStore store;
-    store.SetPath(fromQ(strPath));
-    store.Transfer(false);
-    const ProjectFileStatus status = store.LastStatus();
-    if (status.m_code == ProjectFileStatus::Code::CannotOpen ||
-        status.m_code == ProjectFileStatus::Code::WrongSignature) {
-        reportFileError(QStringLiteral("打开"), strPath, static_cast<int>(status.m_code), status.m_nOffset,
-                        FileProblemText(strPath, false));
-        return false;
-    }
-    // Unsaved changes are offered for saving before the tree is replaced.
-    if (!m_pDoc->CanCloseFrame(*this)) {
-        return false;
-    }
-    std::vector<CProjectObject> projects;
-    store.GetProjects(projects);
-
-    std::vector<std::uintptr_t> oldKeys;
-    for (const QTreeWidgetItem* project : m_wndProjectBar->Projects()) {
-        oldKeys.push_back(m_wndProjectBar->ProjectKey(project));
-    }
-    deleteProjects(oldKeys);
-    m_wndProjectBar->DeleteAll();
-    m_wndProjectBar->EnsureRoot();
-
-    for (const CProjectObject& object : projects) {
-        QTreeWidgetItem* project = addProjectWithTask(toQ(object.m_strName));
-        std::vector<std::string> localFiles;
-        for (const CProjectInfor& page : object.m_pages) {
-            m_wndProjectBar->AddPage(project, toQ(page.m_strTitle), toQ(page.m_strLocalFile), toQ(page.m_strUrl),
-                                     page.m_bBookmark != 0);
-            localFiles.push_back(page.m_strLocalFile);
-        }
-        CDownloadTask& task = *m_tasks[m_wndProjectBar->ProjectKey(project)];
-        task.m_strSaveFolder = SaveFolderForPages(localFiles);
-        // The add-page command counts up before each job: the next one numbers its pages after those saved.
-        task.m_nAddCount = std::max(0, NextAddCount(localFiles) - 1);
-    }
-    m_pDoc->m_strProjectPath = strPath;
-    m_pDoc->MarkSaved();
-    m_recentFiles.Add(strPath);
-    updateRecentFileMenu();
-    m_wndProjectBar->show();
-    m_wndProjectBar->Tree()->expandItem(m_wndProjectBar->Tree()->Root());
-    if (status.m_code == ProjectFileStatus::Code::Damaged) {
-        m_prompts.messageBox(
-            this, QMessageBox::Warning, QStringLiteral("警告"),
-            QStringLiteral("工程文件 \"%1\" 已损坏，只读出了前面完整的 %2 个工程。").arg(strPath).arg(projects.size()),
-            QMessageBox::Ok);
-    }
+    const bool bOpened = m_pProjects->OpenFile(strPath);
     scheduleUpdate();
-    return true;
-}
-
-bool CMainFrame::writeProjects(const QString& strPath, const QString& strHeaderName)
-{
-    std::vector<CProjectObject> projects;
-    m_wndProjectBar->CollectProjects(projects);
-    CProjectStore store;
-    store.SetPath(fromQ(strPath));
-    store.SetHeaderName(fromQ(strHeaderName));
-    store.SetProjects(projects);
-    if (!store.LastTransferOk()) {
-        reportFileError(QStringLiteral("保存"), strPath, static_cast<int>(store.LastStatus().m_code),
-                        store.LastStatus().m_nOffset, FileProblemText(strPath, true));
-        return false;
-    }
-    return true;
-}
-
-bool CMainFrame::SaveProject()
-{
-    if (m_pDoc->m_strProjectPath.isEmpty()) {
-        return SaveProjectAs();
-    }
-    const QString strPath = m_pDoc->m_strProjectPath;
-    if (!writeProjects(strPath, toQ(ProjectFileTitle(fromQ(strPath))))) {
-        return false;
-    }
-    m_pDoc->MarkSaved();
-    m_recentFiles.Add(strPath);
-    updateRecentFileMenu();
-    scheduleUpdate();
-    return true;
-}
-
-bool CMainFrame::SaveProjectAs()
-{
-    // With no project in the tree the file holds its header alone; written all the same, so the work of
-    // deleting every project is kept and the title loses its "*".
-    m_prompts.SetStartFolder(projectFolder());
-    const QString strPath =
-        m_prompts.saveFileName(this, QStringLiteral("工程另存为"), projectFileFilter(), QStringLiteral("wbr"));
-    if (strPath.isEmpty()) {
-        return false;
-    }
-    if (!writeProjects(strPath, m_wndProjectBar->GetRootText())) {
-        return false;
-    }
-    m_pDoc->m_strProjectPath = strPath;
-    m_pDoc->MarkSaved();
-    m_recentFiles.Add(strPath);
-    updateRecentFileMenu();
-    scheduleUpdate();
-    return true;
+    return bOpened;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    if (IsAnyDownloading() && m_prompts.messageBox(this, QMessageBox::Question, QStringLiteral("Trawlix"),
-                                                   QStringLiteral("正在下载，确定要退出吗?"),
-                                                   QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    if (m_pJobs->IsAnyDownloading() && m_prompts.messageBox(this, QMessageBox::Question, QStringLiteral("Trawlix"),
+                                                            QStringLiteral("正在下载，确定要退出吗?"),
+                                                            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         event->ignore();
         return;
     }
-    if (!m_pDoc->CanCloseFrame(*this)) {
+    if (!m_pDoc->CanClose()) {
         event->ignore();
         return;
     }
-    shutdownJobs();
+    shutdown();
     event->accept();
 }
 
@@ -1100,183 +696,3 @@ bool CMainFrame::OpenBook(const QString& strPath)
     }
     return true;
 }
-
-// ---- download jobs ------------------------------------------------------------------------------
-
-CDownloadTask* CMainFrame::TaskFor(std::uintptr_t key) const
-{
-    const auto it = m_tasks.find(key);
-    return it == m_tasks.end() ? nullptr : it->second.get();
-}
-
-bool CMainFrame::IsDownloading(std::uintptr_t key) const
-{
-    const auto it = m_jobs.find(key);
-    return it != m_jobs.end() && !it->second->job->IsFinished();
-}
-
-bool CMainFrame::IsAnyDownloading() const
-{
-    return std::any_of(m_jobs.begin(), m_jobs.end(),
-                       [](const auto& entry) { return !entry.second->job->IsFinished(); });
-}
-
-void CMainFrame::StopAllDownloads()
-{
-    for (const auto& entry : m_jobs) {
-        entry.second->job->Stop();
-    }
-}
-
-int CMainFrame::JobCount() const
-{
-    return static_cast<int>(m_jobs.size() + m_endingJobs.size());
-}
-
-bool CMainFrame::StartDownload(std::uintptr_t key)
-{
-    CDownloadTask* pTask = TaskFor(key);
-    if (!pTask || m_bShuttingDown) {
-        return false;
-    }
-    reapJobs();
-    // One job per project at a time: a second one would write into the same pages and folder.
-    if (m_jobs.count(key) != 0) {
-        return false;
-    }
-    auto running = std::make_unique<RunningJob>();
-    running->receiver =
-        std::make_unique<CDownloadReceiver>([this](unsigned nMessage, const std::string& strText, int nCode) {
-            OnDownloadMessage(nMessage, strText, nCode);
-        });
-    CDownloadTask task = *pTask;
-    task.m_hNotifyWnd = running->receiver.get();
-    if (task.m_bComplete) {
-        CProjectObject project;
-        if (QTreeWidgetItem* pProject = m_wndProjectBar->ProjectByKey(key)) {
-            m_wndProjectBar->CollectPages(pProject, project);
-        }
-        PrepareCompleteTask(task, m_pCookies, project);
-    }
-    running->job = std::make_unique<CDownloadJob>(task);
-    running->job->Start();
-    m_jobs[key] = std::move(running);
-    reapJobs();
-    return true;
-}
-
-void CMainFrame::cancelJob(std::uintptr_t key)
-{
-    const auto it = m_jobs.find(key);
-    if (it == m_jobs.end()) {
-        return;
-    }
-    // No event of this job reaches the frame any more; its thread ends on its own and is collected later.
-    it->second->receiver->Release();
-    it->second->job->Cancel();
-    m_endingJobs.push_back(std::move(it->second));
-    m_jobs.erase(it);
-}
-
-void CMainFrame::deleteProjects(const std::vector<std::uintptr_t>& keys)
-{
-    for (const std::uintptr_t key : keys) {
-        cancelJob(key);
-        m_tasks.erase(key);
-    }
-}
-
-void CMainFrame::reapJobs()
-{
-    for (auto it = m_jobs.begin(); it != m_jobs.end();) {
-        if (it->second->job->IsFinished()) {
-            it = m_jobs.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    std::erase_if(m_endingJobs, [](const std::unique_ptr<RunningJob>& running) { return running->job->IsFinished(); });
-    if (m_jobs.empty() && m_endingJobs.empty()) {
-        m_reapTimer.stop();
-    } else if (!m_reapTimer.isActive() && !m_bShuttingDown) {
-        m_reapTimer.start();
-    }
-}
-
-void CMainFrame::shutdownJobs()
-{
-    m_bShuttingDown = true;
-    m_idleTimer.stop();
-    m_reapTimer.stop();
-    // Release every receiver before joining any thread: a job blocked on its receiver is woken, and
-    // none can block on the frame again.
-    for (auto& [key, running] : m_jobs) {
-        running->receiver->Release();
-        running->job->Cancel();
-    }
-    for (auto& running : m_endingJobs) {
-        running->receiver->Release();
-        running->job->Cancel();
-    }
-    m_jobs.clear();
-    m_endingJobs.clear();
-}
-
-void CMainFrame::setDownloadProgress(int nPercent)
-{
-    m_wndStatusBar->SetDownloadProgress(nPercent);
-    if (nPercent == 100) {
-        m_wndStatusBar->SetDownloadProgress(0);
-    }
-}
-
-void CMainFrame::OnDownloadMessage(unsigned nMessage, const std::string& strText, int nCode)
-{
-    if (nMessage == WM_DOWNLOAD_RESULT && nCode == DR_PAGE_SAVED) {
-        // page file, address, project key, title, n, total
-        const std::vector<std::string> fields = SplitFields(strText);
-        if (fields.size() == 6) {
-            const std::uintptr_t key = std::strtoull(fields[2].c_str(), nullptr, 10);
-            if (QTreeWidgetItem* project = m_wndProjectBar->ProjectByKey(key)) {
-                m_wndProjectBar->AddPage(project, toQ(fields[3]), toQ(fields[0]), toQ(fields[1]), false);
-            }
-        }
-    }
-    const std::string strLine = DownloadLogLine(nMessage, strText, nCode);
-    if (!strLine.empty()) {
-        m_wndMessageBar->AppendLine(toQ(strLine));
-    }
-    if (const std::string strCause = DownloadFailureCause(nMessage, strText, nCode); !strCause.empty()) {
-        m_wndMessageBar->AppendLine(toQ(strCause));
-    }
-    int n = 0;
-    int nTotal = 0;
-    if (nMessage == WM_DOWNLOAD_RESULT && DownloadProgressOf(strText, nCode, n, nTotal)) {
-        setDownloadProgress(DownloadPercent(n, nTotal));
-    }
-    switch (nMessage) {
-    case WM_PROJECT_MODIFIED:
-        m_pDoc->MarkModified();
-        break;
-    case WM_DOWNLOAD_FINISHED: {
-        m_pDoc->MarkModified();
-        m_wndStatusBar->SetDownloadProgress(0);
-        m_pDownloads->JobFinished(strText);
-        break;
-    }
-    default:
-        break;
-    }
-    scheduleUpdate();
-}
-
-namespace
-{
-QString localPageTitle(const std::string& strBytes)
-{
-    CPageScanner scanner;
-    scanner.Reset();
-    scanner.Parse(strBytes.data(), strBytes.size());
-    return toQ(PageTitleText(scanner.Title(), strBytes));
-}
-} // namespace

@@ -1,7 +1,7 @@
 #include "app/MessageBar.h"
 
-#include "app/CommandIds.h"
 #include "app/MessageEdit.h"
+#include "common/CommandIds.h"
 
 CMessageBar::CMessageBar(QWidget* parent)
     : CSizingControlBarCF(QStringLiteral("  message window"), cmd::ID_MESSAGE_BAR, parent)

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 
 namespace
 {

@@ -11,14 +11,10 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "app/AppInfo.h"
 #include "app/FrameLayout.h"
 #include "app/MainFrame.h"
-#include "app/MessageBar.h"
 #include "app/QtTranslations.h"
-#include "browser/BrowserProfile.h"
-#include "browser/TrawlixView.h"
-#include "project/ProjectBar.h"
+#include "common/AppInfo.h"
 #include "ui/Icons.h"
 
 namespace
@@ -48,8 +44,7 @@ CTrawlixApp::~CTrawlixApp()
 {
     if (m_pFrame) {
         SaveFrameLayout(*m_pFrame, kBarProfile);
-        m_pFrame->ProjectBar()->SaveBarSizes(kBarProfile);
-        m_pFrame->MessageBar()->SaveBarSizes(kBarProfile);
+        m_pFrame->SaveBarSizes(kBarProfile);
     }
     m_pFrame.reset();
 }
@@ -139,8 +134,7 @@ bool CTrawlixApp::InitInstance()
 
     m_strOpenFile = OpenFileFromArguments(arguments());
     m_pFrame = std::make_unique<CMainFrame>();
-    m_pFrame->ProjectBar()->LoadBarSizes(kBarProfile);
-    m_pFrame->MessageBar()->LoadBarSizes(kBarProfile);
+    m_pFrame->LoadBarSizes(kBarProfile);
     if (RestoreFrameLayout(*m_pFrame, kBarProfile)) {
         m_pFrame->show();
     } else {
@@ -165,7 +159,7 @@ bool CTrawlixApp::eventFilter(QObject* watched, QEvent* event)
         watched->removeEventFilter(this);
         QTimer::singleShot(0, this, [this] {
             if (m_pFrame) {
-                m_pFrame->View()->Profile()->profile();
+                m_pFrame->WarmUpBrowser();
             }
         });
     }

@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <QWebEngineCookieStore>
 
-#include "app/Text.h"
+#include "common/Text.h"
 #include "download/DownloadTask.h"
 #include "project/ProjectRecords.h"
 

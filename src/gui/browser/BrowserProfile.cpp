@@ -7,6 +7,7 @@
 #include <QWebEngineSettings>
 
 #include "browser/LocalFileGuard.h"
+#include "chm/ChmSchemeHandler.h"
 
 CBrowserProfile::CBrowserProfile(const QString& strStorageName, QObject* pParent)
     : QObject(pParent)
@@ -41,7 +42,14 @@ QWebEngineProfile* CBrowserProfile::profile()
 
     m_pProfile->setUrlRequestInterceptor(new CLocalFileGuard(this));
     connect(m_pProfile, &QWebEngineProfile::downloadRequested, this, &CBrowserProfile::onDownloadRequested);
+    m_pBooks = CChmSchemeHandler::ForProfile(m_pProfile);
     return m_pProfile;
+}
+
+CChmSchemeHandler* CBrowserProfile::Books()
+{
+    profile();
+    return m_pBooks;
 }
 
 CBrowserProfile::~CBrowserProfile() = default;

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class CChmSchemeHandler;
 class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 
@@ -22,6 +23,8 @@ public:
 
     QWebEngineProfile* profile();
     bool IsStarted() const { return m_pProfile != nullptr; }
+    // The compiled help books the profile's pages read; installed with the profile.
+    CChmSchemeHandler* Books();
 
 signals:
     // A "save as" of a page ended; bOk tells whether the file was written.
@@ -32,4 +35,5 @@ private:
 
     QString m_strStorageName;
     QWebEngineProfile* m_pProfile = nullptr;
+    CChmSchemeHandler* m_pBooks = nullptr;
 };

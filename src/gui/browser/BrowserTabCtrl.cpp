@@ -9,12 +9,11 @@
 #include <QResizeEvent>
 #include <QWebEnginePage>
 
-#include "app/UserPrompts.h"
 #include "browser/BrowserCommands.h"
-#include "browser/BrowserHost.h"
 #include "browser/BrowserProfile.h"
 #include "browser/BrowserTabRow.h"
 #include "browser/MyWB.h"
+#include "common/UserPrompts.h"
 
 namespace
 {
@@ -22,9 +21,8 @@ namespace
 constexpr double ZOOM_FACTORS[] = {0.75, 0.875, 1.0, 1.25, 1.5};
 } // namespace
 
-CBrowserTabCtrl::CBrowserTabCtrl(IBrowserHost* pHost, CBrowserProfile* pProfile, QWidget* pParent)
+CBrowserTabCtrl::CBrowserTabCtrl(CBrowserProfile* pProfile, QWidget* pParent)
     : QWidget(pParent)
-    , m_pHost(pHost)
     , m_pProfile(pProfile)
     , m_pTabRow(new CBrowserTabRow(this))
 {
@@ -58,8 +56,16 @@ CBrowserTabCtrl::~CBrowserTabCtrl()
 
 CMyWB* CBrowserTabCtrl::AddTab()
 {
-    auto pBrowser = std::make_unique<CMyWB>(this, m_pHost, m_pProfile->profile(), this);
+    // A window a page opens becomes a new tab at the end of the strip.
+    auto pBrowser = std::make_unique<CMyWB>(
+        m_pProfile->profile(), [this] { return AddTab(); }, this);
     CMyWB* pNew = pBrowser.get();
+    connect(pNew, &CMyWB::addressReported, this, &CBrowserTabCtrl::addressReported);
+    connect(pNew, &CMyWB::progressReported, this, &CBrowserTabCtrl::progressReported);
+    connect(pNew, &CMyWB::loadProgressed, this, &CBrowserTabCtrl::loadProgressed);
+    connect(pNew, &CMyWB::statusTextReported, this, &CBrowserTabCtrl::statusTextReported);
+    connect(pNew, &CMyWB::tabTitleChanged, this,
+            [this, pNew](const QString& strTitle) { SetTabText(strTitle, pNew->TabIndex()); });
     pNew->setGeometry(BrowserArea());
     const int nKey = m_nNextKey++;
     m_nodes.push_back(BrowserNode{std::move(pBrowser), nKey, nullptr});

@@ -10,7 +10,6 @@
 class CBrowserTabRow;
 class CMyWB;
 class CBrowserProfile;
-class IBrowserHost;
 
 // One browser and the key it was given; the key stays unique while the browser lives.
 struct BrowserNode
@@ -22,7 +21,8 @@ struct BrowserNode
 };
 
 // The tab strip of the browser view: a row of tabs over the area where the browser of the selected
-// tab is shown. Every tab owns one browser; the browsers of the other tabs are hidden.
+// tab is shown. Every tab owns one browser; the browsers of the other tabs are hidden. What the
+// browsers report (address, progress, status texts) comes out of the strip's signals of the same names.
 class CBrowserTabCtrl final : public QWidget
 {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     // Keys of browsers start here again whenever the strip has no tab.
     static constexpr int FIRST_KEY = 0x9000;
 
-    CBrowserTabCtrl(IBrowserHost* pHost, CBrowserProfile* pProfile, QWidget* pParent);
+    CBrowserTabCtrl(CBrowserProfile* pProfile, QWidget* pParent);
     ~CBrowserTabCtrl() override;
 
     // Appends a tab with a new browser; the tab becomes selected and its browser the visible one.
@@ -79,6 +79,12 @@ public:
     int NextKey() const { return m_nNextKey; }
     CBrowserTabRow* TabRow() const { return m_pTabRow; }
 
+signals:
+    void addressReported(const QString& strAddress);
+    void progressReported(int nPercent);
+    void loadProgressed(int nPercent, const QString& strLocation);
+    void statusTextReported(const QString& strText);
+
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;
 
@@ -96,7 +102,6 @@ private:
     QRect BrowserArea() const;
     const BrowserNode* FindNode(int nKey) const;
 
-    IBrowserHost* m_pHost;
     CBrowserProfile* m_pProfile;
     CBrowserTabRow* m_pTabRow;
     // All browsers in creation order (not tab order).

@@ -5,14 +5,11 @@
 #include <QUrl>
 #include <QWebEngineScript>
 
-#include "browser/BrowserHost.h"
 #include "browser/BrowserPage.h"
-#include "browser/BrowserTabCtrl.h"
 
-CMyWB::CMyWB(CBrowserTabCtrl* pOwner, IBrowserHost* pHost, QWebEngineProfile* pProfile, QWidget* pParent)
+CMyWB::CMyWB(QWebEngineProfile* pProfile, NewWindowFactory newWindow, QWidget* pParent)
     : QWebEngineView(pParent)
-    , m_pOwner(pOwner)
-    , m_pHost(pHost)
+    , m_newWindow(std::move(newWindow))
 {
     setObjectName(QStringLiteral("browser"));
     setPage(new CBrowserPage(pProfile, this));
@@ -26,8 +23,8 @@ CMyWB::CMyWB(CBrowserTabCtrl* pOwner, IBrowserHost* pHost, QWebEngineProfile* pP
     connect(pPage, &QWebEnginePage::loadStarted, this, [this] { OnProgressChange(0, 100); });
     connect(pPage, &QWebEnginePage::loadProgress, this, [this](int nPercent) { OnProgressChange(nPercent, 100); });
     connect(pPage, &QWebEnginePage::linkHovered, this, [this](const QString& strUrl) {
-        if (m_pHost) {
-            m_pHost->SetStatusText(strUrl);
+        if (!m_bDetached) {
+            emit statusTextReported(strUrl);
         }
     });
     // The back and forward actions change their enabled state exactly when the history allows it.
@@ -92,29 +89,28 @@ QString CMyWB::LocationAddress() const
 
 void CMyWB::NotifyAddress(int nFlag)
 {
-    if (!m_pHost) {
+    if (m_bDetached) {
         return;
     }
-    m_pHost->SetAddressText(nFlag == -1 ? QString() : LocationAddress());
+    emit addressReported(nFlag == -1 ? QString() : LocationAddress());
 }
 
 void CMyWB::PushProgress()
 {
-    if (m_pHost) {
-        m_pHost->SetProgress(m_nProgress);
+    if (!m_bDetached) {
+        emit progressReported(m_nProgress);
     }
 }
 
 void CMyWB::OnProgressChange(int nProgress, int nMax)
 {
     m_nProgress = ComputeProgress(nProgress, nMax);
-    if (!m_pHost) {
+    if (m_bDetached) {
         return;
     }
-    // Only the page whose address the frame shows moves the frame's progress.
     const QString strLocation = LocationAddress();
-    if (!strLocation.isEmpty() && strLocation == m_pHost->GetAddressText()) {
-        m_pHost->SetProgressValue(m_nProgress);
+    if (!strLocation.isEmpty()) {
+        emit loadProgressed(m_nProgress, strLocation);
     }
 }
 
@@ -125,7 +121,7 @@ void CMyWB::UnloadPage()
 
 CMyWB* CMyWB::OpenNewWindow()
 {
-    return m_pOwner ? m_pOwner->AddTab() : nullptr;
+    return m_newWindow ? m_newWindow() : nullptr;
 }
 
 void CMyWB::onTitleChanged()
@@ -149,8 +145,8 @@ void CMyWB::UpdateTabTitle(const QString& strDocumentTitle)
         strTitle = QStringLiteral("blank");
     }
     strTitle = ShortenTitle(strTitle, TITLE_LIMIT);
-    if (m_pOwner) {
-        m_pOwner->SetTabText(strTitle, m_nTabIndex);
-    }
     m_strShortTitle = strTitle;
+    if (!m_bDetached) {
+        emit tabTitleChanged(strTitle);
+    }
 }

@@ -12,7 +12,6 @@
 #include <QTemporaryFile>
 #include <QWebEnginePage>
 
-#include "browser/BrowserHost.h"
 #include "browser/PdfPages.h"
 
 namespace
@@ -21,9 +20,8 @@ namespace
 constexpr int MAX_DRAW_DPI = 300;
 } // namespace
 
-CPagePrinter::CPagePrinter(IBrowserHost* pHost, QWidget* pParent)
+CPagePrinter::CPagePrinter(QWidget* pParent)
     : QObject(pParent)
-    , m_pHost(pHost)
     , m_pParent(pParent)
 {}
 
@@ -50,9 +48,7 @@ QString CPagePrinter::FailedText()
 void CPagePrinter::begin(const QString& strWhat)
 {
     m_bBusy = true;
-    if (m_pHost) {
-        m_pHost->SetStatusText(BusyText());
-    }
+    emit statusTextReported(BusyText());
     // A busy bar without a figure: the engine does not tell how far it is.
     m_pProgress = new QProgressDialog(strWhat, QString(), 0, 0, m_pParent);
     m_pProgress->setObjectName(QStringLiteral("printProgress"));
@@ -73,9 +69,7 @@ void CPagePrinter::end(bool bOk)
     m_bBusy = false;
     QApplication::restoreOverrideCursor();
     delete m_pProgress;
-    if (m_pHost) {
-        m_pHost->SetStatusText(bOk ? DoneText() : FailedText());
-    }
+    emit statusTextReported(bOk ? DoneText() : FailedText());
     emit finished(bOk);
 }
 

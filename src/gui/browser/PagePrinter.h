@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QString>
 
-class IBrowserHost;
 class QPrinter;
 class QProgressDialog;
 class QWebEnginePage;
@@ -23,7 +22,7 @@ class CPagePrinter final : public QObject
     Q_DISABLE_COPY_MOVE(CPagePrinter)
 
 public:
-    CPagePrinter(IBrowserHost* pHost, QWidget* pParent);
+    explicit CPagePrinter(QWidget* pParent);
     ~CPagePrinter() override;
 
     bool IsBusy() const { return m_bBusy; }
@@ -41,6 +40,8 @@ public:
 signals:
     // A print or PDF has ended; bOk false when nothing or not all of it was printed.
     void finished(bool bOk);
+    // Why the print commands wait, and how the print ended, for the status bar.
+    void statusTextReported(const QString& strText);
 
 private:
     void begin(const QString& strWhat);
@@ -48,7 +49,6 @@ private:
     bool sendToPrinter(const QByteArray& pdf, QPrinter& printer);
     static bool drawOnPrinter(const QByteArray& pdf, QPrinter& printer);
 
-    IBrowserHost* m_pHost;
     QWidget* m_pParent;
     QPointer<QProgressDialog> m_pProgress;
     bool m_bBusy = false;

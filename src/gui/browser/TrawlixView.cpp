@@ -11,9 +11,9 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QResizeEvent>
+#include <QUrl>
 
 #include "browser/BrowserCommands.h"
-#include "browser/BrowserHost.h"
 #include "browser/BrowserProfile.h"
 #include "browser/BrowserTabCtrl.h"
 #include "browser/MyWB.h"
@@ -27,15 +27,14 @@ constexpr qreal PREVIEW_DPI = 110;
 constexpr qreal PRINT_DPI = 300;
 } // namespace
 
-CTrawlixView::CTrawlixView(IBrowserHost* pHost, QWidget* pParent, CBrowserProfile* pProfile)
+CTrawlixView::CTrawlixView(QWidget* pParent, CBrowserProfile* pProfile)
     : QWidget(pParent)
-    , m_pHost(pHost)
     , m_pOwnedProfile(pProfile ? nullptr : std::make_unique<CBrowserProfile>())
     , m_pProfile(pProfile ? pProfile : m_pOwnedProfile.get())
-    , m_pTabCtrl(new CBrowserTabCtrl(pHost, m_pProfile, this))
+    , m_pTabCtrl(new CBrowserTabCtrl(m_pProfile, this))
     , m_nTextSizeLevel(browsercmd::TEXT_SIZE_START_LEVEL)
     , m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
-    , m_pPagePrinter(new CPagePrinter(pHost, this))
+    , m_pPagePrinter(new CPagePrinter(this))
 {
     setObjectName(QStringLiteral("trawlixView"));
     // The view paints nothing itself: the strip covers it whole.
@@ -47,6 +46,11 @@ CTrawlixView::CTrawlixView(IBrowserHost* pHost, QWidget* pParent, CBrowserProfil
     pSurface->setObjectName(QStringLiteral("openGLPlaceholder"));
     pSurface->setAttribute(Qt::WA_DontShowOnScreen);
     pSurface->hide();
+    connect(m_pTabCtrl, &CBrowserTabCtrl::addressReported, this, &CTrawlixView::addressReported);
+    connect(m_pTabCtrl, &CBrowserTabCtrl::progressReported, this, &CTrawlixView::progressReported);
+    connect(m_pTabCtrl, &CBrowserTabCtrl::loadProgressed, this, &CTrawlixView::loadProgressed);
+    connect(m_pTabCtrl, &CBrowserTabCtrl::statusTextReported, this, &CTrawlixView::statusTextReported);
+    connect(m_pPagePrinter, &CPagePrinter::statusTextReported, this, &CTrawlixView::statusTextReported);
     createTabShortcuts();
     m_thread = std::thread([this] { NavigationWorker(); });
 }
@@ -95,9 +99,22 @@ void CTrawlixView::AddCurrentPageToFavorites()
         std::lock_guard lock(m_mutexPending);
         m_strPending = strAddress;
     }
-    if (m_pHost) {
-        m_pHost->AddFavorite(strAddress, pBrowser->ShortTitle());
+    emit favoriteRequested(strAddress, pBrowser->ShortTitle());
+}
+
+CMyWB* CTrawlixView::OpenInNewTab(const QUrl& url, const std::function<QWidget*(CMyWB*)>& makePanel)
+{
+    CMyWB* pBrowser = m_pTabCtrl->AddTab();
+    if (QWidget* pPanel = makePanel ? makePanel(pBrowser) : nullptr) {
+        m_pTabCtrl->SetSidePanel(pBrowser, pPanel);
     }
+    pBrowser->load(url);
+    return pBrowser;
+}
+
+CChmSchemeHandler* CTrawlixView::Books()
+{
+    return m_pProfile->Books();
 }
 
 bool CTrawlixView::OnCommand(int nId)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -13,10 +14,11 @@
 
 class CBrowserProfile;
 class CBrowserTabCtrl;
+class CChmSchemeHandler;
 class CMyWB;
 class CPagePrinter;
-class IBrowserHost;
 class QPrinter;
+class QUrl;
 
 // The browser view, the main frame's central widget: a tab strip whose tabs each show one page.
 //
@@ -30,9 +32,9 @@ class CTrawlixView final : public QWidget
     Q_DISABLE_COPY_MOVE(CTrawlixView)
 
 public:
-    // pHost receives addresses, progress and status texts (may be null). Without a profile the view
-    // makes its own, which keeps nothing on disk.
-    explicit CTrawlixView(IBrowserHost* pHost, QWidget* pParent = nullptr, CBrowserProfile* pProfile = nullptr);
+    // Without a profile the view makes its own, which keeps nothing on disk. Addresses, progress and
+    // status texts go out by the signals below.
+    explicit CTrawlixView(QWidget* pParent = nullptr, CBrowserProfile* pProfile = nullptr);
     ~CTrawlixView() override;
 
     // Shows an address or the local path of a saved page: in the selected tab, or in a new tab when
@@ -40,7 +42,12 @@ public:
     void ShowUrl(const QString& strAddress);
     // Opens an address in a new tab at the end of the strip.
     void OpenInNewTab(const QString& strAddress);
-    // Hands the selected tab's address and short title to the host's favorites; nothing without a tab.
+    // Opens an address at once in a new tab at the end of the strip, with the panel that makePanel
+    // makes for the tab's browser at the left of its page (none when makePanel gives null).
+    CMyWB* OpenInNewTab(const QUrl& url, const std::function<QWidget*(CMyWB*)>& makePanel);
+    // The compiled help books of the view's profile.
+    CChmSchemeHandler* Books();
+    // Asks for the selected tab's address and short title to go to the favorites; nothing without a tab.
     void AddCurrentPageToFavorites();
 
     // Runs a command of the browser (browsercmd ids); true when the id is the view's.
@@ -54,6 +61,16 @@ public:
     CBrowserProfile* Profile() const { return m_pProfile; }
     // Index of the text-size command that carries the check mark: 0 (largest) .. 4 (smallest).
     int TextSizeLevel() const { return m_nTextSizeLevel; }
+
+signals:
+    // The address for the address box; empty when the last tab was closed.
+    void addressReported(const QString& strAddress);
+    // The page-loading percentage for the page gauge.
+    void progressReported(int nPercent);
+    // A progress event of the page at strLocation (CMyWB::NO_PROGRESS without a percentage).
+    void loadProgressed(int nPercent, const QString& strLocation);
+    void statusTextReported(const QString& strText);
+    void favoriteRequested(const QString& strAddress, const QString& strTitle);
 
 protected:
     void resizeEvent(QResizeEvent* pEvent) override;
@@ -80,7 +97,6 @@ private:
     std::mutex m_mutexPending;
     QString m_strPending;
 
-    IBrowserHost* m_pHost;
     std::unique_ptr<CBrowserProfile> m_pOwnedProfile;
     CBrowserProfile* m_pProfile;
     CBrowserTabCtrl* m_pTabCtrl;

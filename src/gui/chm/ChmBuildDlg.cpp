@@ -6,7 +6,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "app/Text.h"
+#include "common/Text.h"
 #include "wizards/DialogAnimation.h"
 
 CChmBuildDlg::CChmBuildDlg(CUserPrompts& prompts, std::function<void(const QString&)> showBook, QWidget* pParent)

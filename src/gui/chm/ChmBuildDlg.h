@@ -8,9 +8,9 @@
 #include <QStringDecoder>
 #include <QTimer>
 
-#include "app/UserPrompts.h"
 #include "chm/ChmBuildParams.h"
 #include "chm/ChmBuildWorker.h"
+#include "common/UserPrompts.h"
 
 class CDialogAnimation;
 class QPlainTextEdit;

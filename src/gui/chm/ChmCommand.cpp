@@ -4,12 +4,12 @@
 
 #include <QTreeWidgetItem>
 
-#include "app/Text.h"
 #include "chm/ChmBuildDlg.h"
 #include "chm/ChmWriter.h"
 #include "chm/WizardCHM1.h"
 #include "chm/WizardCHM2.h"
 #include "chm/WizardSheetOK.h"
+#include "common/Text.h"
 #include "project/ProjectBar.h"
 #include "project/ProjectRecords.h"
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 
 class CProjectBar;
 class QWidget;

@@ -5,14 +5,12 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "app/Text.h"
-#include "browser/BrowserProfile.h"
-#include "browser/BrowserTabCtrl.h"
 #include "browser/MyWB.h"
 #include "browser/TrawlixView.h"
 #include "chm/ChmBook.h"
 #include "chm/ChmContentsPanel.h"
 #include "chm/ChmSchemeHandler.h"
+#include "common/Text.h"
 #include "platform/Files.h"
 
 CMyWB* CChmReader::Open(CTrawlixView* pView, const QString& strPath, QString* pWhy)
@@ -21,16 +19,15 @@ CMyWB* CChmReader::Open(CTrawlixView* pView, const QString& strPath, QString* pW
     if (!pBook->Open(strPath, pWhy)) {
         return nullptr;
     }
-    CChmSchemeHandler* pHandler = CChmSchemeHandler::ForProfile(pView->Profile()->profile());
-    const QString strHost = pHandler->AddBook(pBook);
-
-    CBrowserTabCtrl* pTabs = pView->TabCtrl();
-    CMyWB* pBrowser = pTabs->AddTab();
-    if (!pBook->Contents().empty()) {
-        pTabs->SetSidePanel(pBrowser, new CChmContentsPanel(pBook->Contents(), strHost, pBrowser));
-    }
-    pBrowser->load(CChmSchemeHandler::UrlOf(strHost, pBook->DefaultTopic()));
-    return pBrowser;
+    const QString strHost = pView->Books()->AddBook(pBook);
+    // The contents, when the book has any, at the left of its pages.
+    return pView->OpenInNewTab(CChmSchemeHandler::UrlOf(strHost, pBook->DefaultTopic()),
+                               [&](CMyWB* pBrowser) -> QWidget* {
+                                   if (pBook->Contents().empty()) {
+                                       return nullptr;
+                                   }
+                                   return new CChmContentsPanel(pBook->Contents(), strHost, pBrowser);
+                               });
 }
 
 bool CChmReader::IsBookFile(const QString& strPath)

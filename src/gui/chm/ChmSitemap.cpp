@@ -2,7 +2,7 @@
 
 #include <QHash>
 
-#include "app/Text.h"
+#include "common/Text.h"
 #include "platform/CodePage.h"
 
 namespace

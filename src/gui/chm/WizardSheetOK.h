@@ -3,7 +3,7 @@
 #include <QString>
 #include <QWizard>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 class CWizardCHM1;
 class CWizardCHM2;
 class CWizardCHMOK;

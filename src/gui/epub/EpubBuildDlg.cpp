@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/Text.h"
+#include "common/Text.h"
 
 namespace
 {

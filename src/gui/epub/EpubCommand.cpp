@@ -2,8 +2,8 @@
 
 #include <QTreeWidgetItem>
 
-#include "app/Text.h"
 #include "book/EpubBuilder.h"
+#include "common/Text.h"
 #include "epub/EpubBuildDlg.h"
 #include "epub/WizardEpub1.h"
 #include "epub/WizardSheetEpub.h"

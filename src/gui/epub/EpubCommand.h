@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 #include "epub/WizardEpub2.h"
 
 class CProjectBar;

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QWizard>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 #include "epub/WizardEpub2.h"
 
 class CWizardEpub1;

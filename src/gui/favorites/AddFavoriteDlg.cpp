@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Text.h"
-#include "app/UserPrompts.h"
+#include "common/Text.h"
+#include "common/UserPrompts.h"
 #include "favorites/BookmarkFile.h"
 #include "favorites/FavoriteFolderTree.h"
 

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 
-#include "app/Text.h"
+#include "common/Text.h"
 #include "favorites/FavoritesFolder.h"
 #include "favorites/FavoritesMenu.h"
 #include "favorites/MenuOrder.h"

@@ -7,8 +7,8 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "app/Text.h"
-#include "app/UserPrompts.h"
+#include "common/Text.h"
+#include "common/UserPrompts.h"
 #include "favorites/AddFavoriteDlg.h"
 #include "favorites/BookmarkFile.h"
 #include "favorites/FavoriteFiles.h"

@@ -3,8 +3,8 @@
 #include <QSettings>
 #include <QVariant>
 
-#include "app/AppInfo.h"
-#include "app/Text.h"
+#include "common/AppInfo.h"
+#include "common/Text.h"
 #include "favorites/MenuOrder.h"
 
 namespace

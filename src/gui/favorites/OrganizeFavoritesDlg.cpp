@@ -10,8 +10,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/Text.h"
-#include "app/UserPrompts.h"
+#include "common/Text.h"
+#include "common/UserPrompts.h"
 #include "favorites/BookmarkFile.h"
 #include "favorites/ChooseFavoriteFolderDlg.h"
 #include "favorites/FavoritesFolder.h"

@@ -2,9 +2,10 @@
 
 #include <QMenu>
 #include <QTreeWidgetItem>
+#include <QUrl>
 
-#include "app/CommandIds.h"
-#include "app/Text.h"
+#include "common/CommandIds.h"
+#include "common/Text.h"
 #include "project/ProjectTree.h"
 #include "ui/Icons.h"
 
@@ -489,4 +490,22 @@ void CProjectBar::onLabelEditEnded(QTreeWidgetItem* item)
     }
     m_strOldLabel.clear();
     m_strNewLabel.clear();
+}
+
+void CProjectBar::SelectPageShownAt(const QString& strAddress)
+{
+    QString strPath;
+    const QUrl url(strAddress);
+    if (url.isLocalFile()) {
+        strPath = url.toLocalFile();
+    } else if (strAddress.startsWith(QLatin1Char('/'))) {
+        strPath = strAddress;
+    }
+    if (strPath.isEmpty()) {
+        return;
+    }
+    strPath.replace(QStringLiteral("%20"), QStringLiteral(" "));
+    if (QTreeWidgetItem* page = FindPageByFile(strPath)) {
+        SelectNode(page, false);
+    }
 }

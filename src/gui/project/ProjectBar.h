@@ -62,6 +62,8 @@ public:
     QTreeWidgetItem* FindPageByFile(const QString& strPath) const;
     // Selects a node. With bShow false the page is not shown again (it is already in the browser).
     void SelectNode(QTreeWidgetItem* item, bool bShow = true);
+    // The browser shows strAddress: a page shown from disk selects its node, without showing it again.
+    void SelectPageShownAt(const QString& strAddress);
     void GetNavState(bool& bHasPrev, bool& bHasNext) const;
     bool IsProjectOrPageSelected() const;
 

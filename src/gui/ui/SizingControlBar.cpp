@@ -7,7 +7,7 @@
 #include <QSettings>
 #include <QShowEvent>
 
-#include "app/AppInfo.h"
+#include "common/AppInfo.h"
 
 namespace
 {

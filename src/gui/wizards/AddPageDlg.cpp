@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 #include "wizards/UrlRangeCheck.h"
 
 namespace

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Text.h"
+#include "common/Text.h"
 #include "platform/Files.h"
 
 namespace

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWizardPage>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 
 class QLineEdit;
 class QPushButton;

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 
 QString BrowseForFolder(CUserPrompts& prompts, QWidget* owner, const QString& strTitle, unsigned nFlags)
 {

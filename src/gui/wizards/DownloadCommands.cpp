@@ -7,15 +7,13 @@
 #include <QTreeWidgetItem>
 #include <QUrl>
 
-#include "app/MainFrame.h"
-#include "app/MessageBar.h"
-#include "app/Text.h"
-#include "download/DownloadLog.h"
+#include "common/Text.h"
+#include "common/UserPrompts.h"
 #include "download/DownloadWorker.h"
 #include "platform/Files.h"
 #include "project/ProjectBar.h"
+#include "project/ProjectCommands.h"
 #include "project/ProjectTree.h"
-#include "project/TrawlixDoc.h"
 #include "wizards/AddPageDlg.h"
 #include "wizards/DownloadReportDlg.h"
 #include "wizards/WizardPage1.h"
@@ -41,13 +39,14 @@ bool isDragEvent(const QEvent* event)
 }
 } // namespace
 
-CDownloadCommands::CDownloadCommands(CMainFrame& frame)
-    : QObject(&frame)
-    , m_frame(frame)
+CDownloadCommands::CDownloadCommands(CCommandContext context, QObject* parent)
+    : QObject(parent)
+    , m_context(std::move(context))
 {
     // Links are dropped anywhere in the window; the tree takes them itself so a drop knows its node.
-    m_frame.setAcceptDrops(true);
-    m_frame.ProjectBar()->Tree()->viewport()->setAcceptDrops(true);
+    m_context.pWindow->setAcceptDrops(true);
+    m_context.pProjects->Tree()->viewport()->setAcceptDrops(true);
+    connect(m_context.pJobs, &CDownloadJobs::jobFinished, this, &CDownloadCommands::JobFinished);
     qApp->installEventFilter(this);
 }
 
@@ -64,33 +63,33 @@ QString CDownloadCommands::BusyText(const QString& strProject)
 bool CDownloadCommands::refuseWhenBusy(QTreeWidgetItem* project)
 {
     // Two jobs in one project would save into the same folder and race over its page names.
-    if (!m_frame.IsDownloading(m_frame.ProjectBar()->ProjectKey(project))) {
+    if (!m_context.pJobs->IsDownloading(m_context.pProjects->ProjectKey(project))) {
         return false;
     }
-    m_frame.Prompts().messageBox(&m_frame, QMessageBox::Warning, QStringLiteral("Trawlix"),
-                                 BusyText(m_frame.ProjectBar()->GetItemText(project)), QMessageBox::Ok);
+    m_context.pPrompts->messageBox(m_context.pWindow, QMessageBox::Warning, QStringLiteral("Trawlix"),
+                                   BusyText(m_context.pProjects->GetItemText(project)), QMessageBox::Ok);
     return true;
 }
 
 void CDownloadCommands::NewProject(const QString& strFirstUrl)
 {
     CWizardDefaults defaults;
-    m_frame.GetRecordedUrls(defaults.strStartUrl, defaults.strEndUrl);
-    defaults.strAddress = m_frame.GetAddressText();
+    m_context.recordedUrls(defaults.strStartUrl, defaults.strEndUrl);
+    defaults.strAddress = m_context.addressText();
     defaults.strDocumentsFolder = toQ(files::DocumentsFolder());
     if (!strFirstUrl.isEmpty()) {
         defaults.strStartUrl = strFirstUrl;
         defaults.strEndUrl.clear();
     }
-    CWizardSheet wizard(m_frame.Prompts(), defaults, &m_frame);
-    if (m_frame.Prompts().execDialog(wizard) != QDialog::Accepted) {
+    CWizardSheet wizard(*m_context.pPrompts, defaults, m_context.pWindow);
+    if (m_context.pPrompts->execDialog(wizard) != QDialog::Accepted) {
         return;
     }
     const CWizardPage2& where = *wizard.Page2();
     const CWizardPage3& save = *wizard.Page3();
-    QTreeWidgetItem* project = m_frame.addProjectWithTask(wizard.Page1()->m_strName);
-    const std::uintptr_t key = m_frame.ProjectBar()->ProjectKey(project);
-    CDownloadTask* task = m_frame.TaskFor(key);
+    QTreeWidgetItem* project = CProjectCommands::AddProject(m_context, wizard.Page1()->m_strName);
+    const std::uintptr_t key = m_context.pProjects->ProjectKey(project);
+    CDownloadTask* task = m_context.pJobs->TaskFor(key);
     task->m_strSaveFolder = fromQ(CWizardPage3::SaveFolderOf(save.m_strSaveFolder));
     task->m_strFirstUrl = fromQ(where.m_strFromUrl);
     task->m_strLastUrl = fromQ(where.m_strToUrl);
@@ -100,25 +99,24 @@ void CDownloadCommands::NewProject(const QString& strFirstUrl)
     task->m_bKeepScripts = save.m_bKeepScripts;
     task->m_bComplete = save.m_bComplete;
 
-    m_frame.ProjectBar()->show();
-    m_frame.ProjectBar()->Tree()->expandItem(m_frame.ProjectBar()->Tree()->Root());
-    m_frame.MessageBar()->show();
-    m_frame.MessageBar()->ResetLog();
-    m_frame.StartDownload(key);
+    m_context.pProjects->show();
+    m_context.pProjects->Tree()->expandItem(m_context.pProjects->Tree()->Root());
+    m_context.showLog();
+    m_context.pJobs->Start(key);
 }
 
 void CDownloadCommands::NewEmptyProject()
 {
-    QTreeWidgetItem* project = m_frame.addProjectWithTask(CProjectBar::NewProjectName());
-    m_frame.ProjectBar()->Tree()->expandItem(m_frame.ProjectBar()->Tree()->Root());
-    m_frame.TaskFor(m_frame.ProjectBar()->ProjectKey(project))->m_strSaveFolder = SaveFolderForPages({});
+    QTreeWidgetItem* project = CProjectCommands::AddProject(m_context, CProjectBar::NewProjectName());
+    m_context.pProjects->Tree()->expandItem(m_context.pProjects->Tree()->Root());
+    m_context.pJobs->TaskFor(m_context.pProjects->ProjectKey(project))->m_strSaveFolder = SaveFolderForPages({});
     // Selected and scrolled into view, ready for pages or a new name.
-    m_frame.ProjectBar()->SelectNode(project);
+    m_context.pProjects->SelectNode(project);
 }
 
 void CDownloadCommands::AddFromInternet(const QString& strUrl)
 {
-    AddFromInternet(m_frame.ProjectBar()->GetSelectedProject(), strUrl);
+    AddFromInternet(m_context.pProjects->GetSelectedProject(), strUrl);
 }
 
 void CDownloadCommands::AddFromInternet(QTreeWidgetItem* project, const QString& strUrl)
@@ -126,23 +124,23 @@ void CDownloadCommands::AddFromInternet(QTreeWidgetItem* project, const QString&
     if (!project) {
         return;
     }
-    const std::uintptr_t key = m_frame.ProjectBar()->ProjectKey(project);
-    if (!m_frame.TaskFor(key) || refuseWhenBusy(project)) {
+    const std::uintptr_t key = m_context.pProjects->ProjectKey(project);
+    if (!m_context.pJobs->TaskFor(key) || refuseWhenBusy(project)) {
         return;
     }
-    CAddPageDlg dialog(m_frame.Prompts(), &m_frame);
-    m_frame.GetRecordedUrls(dialog.m_strFromUrl, dialog.m_strToUrl);
+    CAddPageDlg dialog(*m_context.pPrompts, m_context.pWindow);
+    m_context.recordedUrls(dialog.m_strFromUrl, dialog.m_strToUrl);
     if (!strUrl.isEmpty()) {
         dialog.m_strFromUrl = strUrl;
         dialog.m_strToUrl.clear();
     }
     // The project's last choice of saving pages complete stands until the user changes it.
-    dialog.m_bComplete = m_frame.TaskFor(key)->m_bComplete;
-    if (m_frame.Prompts().execDialog(dialog) != QDialog::Accepted) {
+    dialog.m_bComplete = m_context.pJobs->TaskFor(key)->m_bComplete;
+    if (m_context.pPrompts->execDialog(dialog) != QDialog::Accepted) {
         return;
     }
     // The project may have gone while the dialog was open (a job's report, a file opened meanwhile).
-    CDownloadTask* task = m_frame.TaskFor(key);
+    CDownloadTask* task = m_context.pJobs->TaskFor(key);
     if (!task) {
         return;
     }
@@ -153,8 +151,8 @@ void CDownloadCommands::AddFromInternet(QTreeWidgetItem* project, const QString&
     task->m_nMode = 0;
     task->m_bKeepScripts = dialog.m_bKeepScripts;
     task->m_bComplete = dialog.m_bComplete;
-    if (m_frame.StartDownload(key)) {
-        m_frame.Document()->MarkModified();
+    if (m_context.pJobs->Start(key)) {
+        m_context.markModified();
     }
 }
 
@@ -162,21 +160,19 @@ void CDownloadCommands::StopDownload()
 {
     // Each running job is told itself: one stop event would end only the first job to look at it, and
     // one set while nothing downloads would end the next job before its first page.
-    m_frame.StopAllDownloads();
+    m_context.pJobs->StopAll();
 }
 
-void CDownloadCommands::JobFinished(const std::string& strSummary)
+void CDownloadCommands::JobFinished(const CDownloadJobs::Summary& summary)
 {
-    if (!QApplication::activeWindow() && m_frame.Prompts().notify) {
-        const std::vector<std::string> fields = SplitFields(strSummary);
-        const auto field = [&](size_t n) { return n < fields.size() ? toQ(fields[n]).trimmed() : QString(); };
-        m_frame.Prompts().notify(
-            QStringLiteral("工程下载完成"),
-            QStringLiteral("工程名: %1\n下载网页成功: %2\n下载网页失败: %3").arg(field(0), field(1), field(2)));
+    if (!QApplication::activeWindow() && m_context.pPrompts->notify) {
+        m_context.pPrompts->notify(QStringLiteral("工程下载完成"),
+                                   QStringLiteral("工程名: %1\n下载网页成功: %2\n下载网页失败: %3")
+                                       .arg(summary.strProject, summary.strSaved, summary.strFailed));
     }
-    CDownloadReportDlg dialog(&m_frame);
-    dialog.m_strSummary = toQ(strSummary);
-    m_frame.Prompts().execDialog(dialog);
+    CDownloadReportDlg dialog(m_context.pWindow);
+    dialog.m_strSummary = summary.strText;
+    m_context.pPrompts->execDialog(dialog);
 }
 
 QString CDownloadCommands::DroppedUrl(const QMimeData* mime)
@@ -206,11 +202,11 @@ bool CDownloadCommands::isInFrame(const QWidget* widget) const
 {
     // Floating bars are windows of their own, yet still the frame's; dialogs are not.
     const QWidget* window = widget->window();
-    if (window != &m_frame && !qobject_cast<const QDockWidget*>(window)) {
+    if (window != m_context.pWindow && !qobject_cast<const QDockWidget*>(window)) {
         return false;
     }
     for (; widget; widget = widget->parentWidget()) {
-        if (widget == &m_frame) {
+        if (widget == m_context.pWindow) {
             return true;
         }
     }
@@ -219,7 +215,7 @@ bool CDownloadCommands::isInFrame(const QWidget* widget) const
 
 QTreeWidgetItem* CDownloadCommands::projectAt(QWidget* widget, const QPoint& pos) const
 {
-    CProjectTree* tree = m_frame.ProjectBar()->Tree();
+    CProjectTree* tree = m_context.pProjects->Tree();
     QWidget* viewport = tree->viewport();
     if (widget != viewport && !viewport->isAncestorOf(widget)) {
         return nullptr;
@@ -252,8 +248,8 @@ bool CDownloadCommands::eventFilter(QObject* watched, QEvent* event)
         // The drag ends before a dialog opens, so the browser the link came from is free again.
         QMetaObject::invokeMethod(
             this,
-            [this, strUrl, key = project ? m_frame.ProjectBar()->ProjectKey(project) : 0] {
-                if (QTreeWidgetItem* target = key ? m_frame.ProjectBar()->ProjectByKey(key) : nullptr) {
+            [this, strUrl, key = project ? m_context.pProjects->ProjectKey(project) : 0] {
+                if (QTreeWidgetItem* target = key ? m_context.pProjects->ProjectByKey(key) : nullptr) {
                     AddFromInternet(target, strUrl);
                 } else if (key == 0) {
                     NewProject(strUrl);

@@ -6,7 +6,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "app/Text.h"
+#include "common/Text.h"
 #include "download/DownloadLog.h"
 #include "wizards/DialogAnimation.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Text.h"
+#include "common/Text.h"
 #include "download/UrlSequence.h"
 
 bool ExpandsToPages(const QString& strFirst, const QString& strLast)

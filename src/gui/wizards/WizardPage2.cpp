@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 #include "wizards/LinkRangeDlg.h"
 #include "wizards/UrlRangeCheck.h"
 #include "wizards/WizardSheet.h"

@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QPixmap>
 
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 #include "wizards/WizardFinish.h"
 #include "wizards/WizardPage1.h"
 #include "wizards/WizardPage2.h"

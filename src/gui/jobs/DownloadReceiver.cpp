@@ -1,4 +1,4 @@
-#include "app/DownloadReceiver.h"
+#include "jobs/DownloadReceiver.h"
 
 #include <QThread>
 

@@ -1,4 +1,4 @@
-#include "app/UserPrompts.h"
+#include "common/UserPrompts.h"
 
 #include <memory>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "app/FileProblem.h"
+#include "common/FileProblem.h"
 
 #include <QDir>
 #include <QFileInfo>
