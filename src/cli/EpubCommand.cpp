@@ -41,6 +41,9 @@ int RunEpub(const CliArgs& args)
             },
             CInterruptGuard::Flag());
     }
+    for (const auto& change : result.m_changes) {
+        std::fprintf(stderr, "warning: %s\n", change.c_str());
+    }
     if (result.m_code == EpubBuildResult::Code::Cancelled) {
         std::fprintf(stderr, "trawlix-cli: interrupted\n");
         return 1;

@@ -48,7 +48,7 @@ TEST(XhtmlWriter, WritesWellFormedContentThatReadersAccept)
          "<p id=\"k\" class=\"c\" data-x=\"1\">p</p>"},
         // Ids must be XML names and unique; an old anchor name becomes an id.
         {"<p id=\"1a\">a</p><p id=\"d\">b</p><p id=\"d\">c</p><a name=\"top\">t</a>",
-         "<p>a</p><p id=\"d\">b</p><p>c</p><a id=\"top\">t</a>"},
+         "<p>a</p><p id=\"d\">b</p><p>c</p><a id=\"top\"></a>t"},
         // Obsolete tags.
         {"<font color=red>f</font><center>c</center><tt>t</tt><strike>s</strike><big>b</big>",
          "<span>f</span><div>c</div><code>t</code><s>s</s><span>b</span>"},
@@ -78,6 +78,26 @@ TEST(XhtmlWriter, WritesWellFormedContentThatReadersAccept)
         {"<math><mi>x</mi></math>m", "m"},
         {"<p style=\"color: red\">a</p><p style=\"background: url(x.gif)\">b</p>",
          "<p style=\"color: red\">a</p><p>b</p>"},
+        // Definition lists get a term before a description and a description after the last term.
+        {"<dl><dt>a</dt><dt>b</dt></dl>", "<dl><dt>a</dt><dt>b</dt><dd></dd></dl>"},
+        {"<dl><dd>x</dd><dd>y</dd></dl>", "<dl><dt></dt><dd>x</dd><dd>y</dd></dl>"},
+        {"<dl><dd>x</dd><dt>t</dt><dl><dt>u</dt></dl></dl>",
+         "<dl><dt></dt><dd>x</dd><dt>t</dt><dd><dl><dt>u</dt><dd></dd></dl></dd></dl>"},
+        {"<dl>t</dl><dl></dl>", "<dl><dt></dt><dd>t</dd></dl><dl></dl>"},
+        // Table parts in the order readers require.
+        {"<table><tfoot><tr><td>f</td></tr></tfoot><tbody><tr><td>b</td></tr></tbody><thead><tr><td>h</td>"
+         "</tr></thead><colgroup><col></colgroup><caption>c</caption><caption>d</caption></table>",
+         "<table><caption>c</caption><colgroup><col/></colgroup><thead><tr><td>h</td></tr></thead><tbody><tr>"
+         "<td>b</td></tr></tbody><tbody><tr><td>d</td></tr></tbody><tfoot><tr><td>f</td></tr></tfoot></table>"},
+        {"<table><thead><tr><td>1</td></tr></thead><thead><tr><td>2</td></tr></thead></table>",
+         "<table><thead><tr><td>1</td></tr></thead><tbody><tr><td>2</td></tr></tbody></table>"},
+        // A target written as XML (<a id="x"/>) stays open in HTML: its content is not a link, nor are
+        // the copies the parser makes of it; a link started inside a link closes the first.
+        {"<h1><a id=\"t\"/>T</h1><p>p <a href=\"q.htm\">q</a></p>",
+         "<h1><a id=\"t\"></a>T</h1><p>p <a href=\"q.htm\">q</a></p>"},
+        {"<a href=\"x.htm\">x<div><a href=\"y.htm\" id=\"y\">y</a></div></a>",
+         "<a href=\"x.htm\">x</a><div><a href=\"x.htm\"></a><a id=\"y\" href=\"y.htm\">y</a></div>"},
+        {"<dl>\n<a name=\"n\"></a><dt>t</dt></dl>", "<dl>\n<dt></dt><dd><a id=\"n\"></a></dd><dt>t</dt><dd></dd></dl>"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(body(c.html), c.xhtml) << c.html;
@@ -98,6 +118,23 @@ TEST(XhtmlWriter, TellsTitleSvgAndIdsAndKeepsOnlySelfContainedStyles)
     EXPECT_EQ(page.strHead,
               "<style>p{color:red}</style>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"../res/s.css\"/>\n");
     EXPECT_FALSE(book::ConvertToXhtml("<p>x</p>", references).bSvg);
+}
+
+TEST(XhtmlWriter, DeepNestingIsWrittenAsTextBelowALimit)
+{
+    // Unclosed elements far below the limit: the text stays. (The parser's own time grows with the square
+    // of the depth, so a page of 30,000 levels is not tried here.)
+    std::string html;
+    for (int i = 0; i < 1000; ++i) {
+        html += i % 3 == 0 ? "<div>" : i % 3 == 1 ? "<span>" : "<blockquote>";
+    }
+    html += "deep &amp; last<svg><g><g></g></g></svg>";
+    CFakeReferences references;
+    const book::XhtmlPage page = book::ConvertToXhtml(html, references);
+    EXPECT_TRUE(page.bFlattened);
+    EXPECT_NE(page.strBody.find("deep &amp; last"), std::string::npos);
+    EXPECT_EQ(page.strBody.find("<svg"), std::string::npos);
+    EXPECT_FALSE(book::ConvertToXhtml("<div><div>x</div></div>", references).bFlattened);
 }
 
 TEST(XhtmlWriter, EscapesAndDropsWhatXmlCannotHold)

@@ -46,6 +46,7 @@ struct BookPage
     std::string strTitle;     // as the contents show it
     std::set<std::string> ids;
     bool bSvg = false;
+    bool bSkipped = false; // it could not be written: not in the book, links to it lead to the web
 };
 
 // Everything the pages of one book can point at.
@@ -97,6 +98,18 @@ std::string schemeOf(std::string_view ref)
         }
     }
     return {};
+}
+
+// address when a reader can follow it: a web address needs a host ("http://" alone has none), any other
+// scheme something after its colon ("news:" alone names nothing). Empty otherwise.
+std::string webAddress(const std::string& address)
+{
+    const std::string scheme = schemeOf(address);
+    if (scheme == "http" || scheme == "https" || scheme == "ftp") {
+        const url::SplitUrl parts = url::Split(address);
+        return parts.ok && !parts.host.empty() ? address : std::string();
+    }
+    return address.size() > scheme.size() + 1 ? address : std::string();
 }
 
 std::string withoutFragment(std::string_view address)
@@ -348,12 +361,15 @@ public:
                 return {};
             }
             auto found = m_index.pageByUrl.find(base);
-            return found != m_index.pageByUrl.end() ? pageHref(found->second, fragment, false) : book::EncodeUri(value);
+            if (found != m_index.pageByUrl.end() && !m_index.pages[found->second].bSkipped) {
+                return pageHref(found->second, fragment, false);
+            }
+            return webAddress(book::EncodeUri(value));
         }
         const std::string path = base.substr(0, base.find('?'));
         if (!path.empty() && path[0] != '/') {
             auto found = m_index.pageByPath.find(localPath(path));
-            if (found != m_index.pageByPath.end()) {
+            if (found != m_index.pageByPath.end() && !m_index.pages[found->second].bSkipped) {
                 return pageHref(found->second, fragment, false);
             }
         }
@@ -363,10 +379,10 @@ public:
             return {};
         }
         auto found = m_index.pageByUrl.find(*absolute);
-        if (found != m_index.pageByUrl.end()) {
+        if (found != m_index.pageByUrl.end() && !m_index.pages[found->second].bSkipped) {
             return pageHref(found->second, fragment, false);
         }
-        return book::EncodeUri(fragment.empty() ? *absolute : *absolute + "#" + fragment);
+        return webAddress(book::EncodeUri(fragment.empty() ? *absolute : *absolute + "#" + fragment));
     }
 
     std::string MapResource(std::string_view value, Use use) override
@@ -673,6 +689,22 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         return true;
     };
 
+    // A page the writer cannot convert (out of memory) is left out, and the book is made of the others.
+    auto convert = [&](BookPage& page, const std::string& text, CPageReferences& references,
+                       book::XhtmlPage& converted) {
+        try {
+            converted = book::ConvertToXhtml(text, references);
+            return true;
+        } catch (const std::exception& error) {
+            page.bSkipped = true;
+            ++result.m_nSkipped;
+            if (onWarning) {
+                onWarning(page.pRecord->m_strLocalFile, std::string("cannot be written: ") + error.what());
+            }
+            return false;
+        }
+    };
+
     // First pass: the ids each page will hold, and the titles for the contents.
     for (std::size_t i = 0; i < index.pages.size(); ++i) {
         if (cancelled()) {
@@ -683,7 +715,10 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         std::string bytes;
         readPage(page, text, &bytes);
         CPageReferences references(index, i, false);
-        const book::XhtmlPage converted = book::ConvertToXhtml(text, references);
+        book::XhtmlPage converted;
+        if (!convert(page, text, references, converted)) {
+            continue;
+        }
         page.ids = converted.ids;
         page.bSvg = converted.bSvg;
         page.strTitle = contentsTitle(page.pRecord->m_strTitle, bytes, converted.strTitle);
@@ -693,6 +728,10 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         if (onProgress) {
             onProgress(++nDone, nTotal, page.strTitle);
         }
+    }
+
+    if (result.m_nSkipped == static_cast<int>(params.m_pages.size())) {
+        return failed(result, EpubBuildResult::Code::NoPageRead, "no page of the project could be written");
     }
 
     // The book is written under a name of our own beside it, carrying the process id, so a later build
@@ -722,11 +761,21 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         if (cancelled()) {
             return failed(result, EpubBuildResult::Code::Cancelled, "cancelled");
         }
-        const BookPage& page = index.pages[i];
+        BookPage& page = index.pages[i];
+        if (page.bSkipped) {
+            continue;
+        }
         std::string text;
         readPage(page, text);
         CPageReferences references(index, i, true);
-        const book::XhtmlPage converted = book::ConvertToXhtml(text, references);
+        book::XhtmlPage converted;
+        if (!convert(page, text, references, converted)) {
+            continue;
+        }
+        if (converted.bFlattened) {
+            result.m_changes.push_back("the page " + page.pRecord->m_strLocalFile +
+                                       " nests elements too deeply; the deepest are written as their text");
+        }
         const std::string href = std::string("text/") + page.strName;
         bOk = zip.AddText(book::kContentFolder + href, book::XhtmlDocument(page.strTitle, converted));
         info.items.push_back({page.strId, href, "application/xhtml+xml", converted.bSvg ? "svg" : ""});
@@ -781,7 +830,7 @@ EpubBuildResult EpubBuildWorker(const EpubBuildParams& params,
         return failed(result, EpubBuildResult::Code::CannotWrite,
                       "cannot write " + params.m_strEpubFile + ": " + std::strerror(errno));
     }
-    result.m_nPages = static_cast<int>(index.pages.size());
+    result.m_nPages = static_cast<int>(info.spine.size());
     result.m_nResources = nResource;
     if (onProgress) {
         onProgress(nTotal, nTotal, params.m_strBookName);

@@ -30,11 +30,12 @@ struct EpubBuildResult
         Cancelled,
     };
     Code m_code = Code::Ok;
-    std::string m_strMessage;     // English, for the terminal
-    int m_nPages = 0;             // pages in the book
-    int m_nSkipped = 0;           // pages that could not be read
-    int m_nResources = 0;         // pictures and style sheets stored in the book, identical ones once
-    std::string m_strRefusedFile; // with NotAPage: the file the record names
+    std::string m_strMessage;           // English, for the terminal
+    int m_nPages = 0;                   // pages in the book
+    int m_nSkipped = 0;                 // pages that could not be read or written
+    int m_nResources = 0;               // pictures and style sheets stored in the book, identical ones once
+    std::string m_strRefusedFile;       // with NotAPage: the file the record names
+    std::vector<std::string> m_changes; // what pages in the book lost, each naming its page (English)
 
     bool Succeeded() const { return m_code == Code::Ok; }
 };

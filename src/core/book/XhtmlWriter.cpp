@@ -3,6 +3,8 @@
 #include <cstring>
 #include <gumbo.h>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "download/AsciiText.h"
 
@@ -281,23 +283,54 @@ std::string textOf(const GumboNode* node)
     return text;
 }
 
+// Walked with a stack of its own: a page may nest elements far deeper than the call stack allows.
 bool hasBlockDescendant(const GumboNode* node)
 {
-    const GumboVector& children = node->v.element.children;
-    for (unsigned i = 0; i < children.length; ++i) {
-        const auto* child = static_cast<const GumboNode*>(children.data[i]);
-        if (child->type != GUMBO_NODE_ELEMENT || child->v.element.tag_namespace != GUMBO_NAMESPACE_HTML) {
-            continue;
-        }
-        const Kind kind = ruleFor(child->v.element.tag).kind;
-        if (isBlockKind(kind)) {
-            return true;
-        }
-        if (kind != Kind::Drop && kind != Kind::Head && kind != Kind::Title && hasBlockDescendant(child)) {
-            return true;
+    std::vector<const GumboNode*> pending{node};
+    while (!pending.empty()) {
+        const GumboNode* parent = pending.back();
+        pending.pop_back();
+        const GumboVector& children = parent->v.element.children;
+        for (unsigned i = 0; i < children.length; ++i) {
+            const auto* child = static_cast<const GumboNode*>(children.data[i]);
+            if (child->type != GUMBO_NODE_ELEMENT || child->v.element.tag_namespace != GUMBO_NAMESPACE_HTML) {
+                continue;
+            }
+            const Kind kind = ruleFor(child->v.element.tag).kind;
+            if (isBlockKind(kind)) {
+                return true;
+            }
+            if (kind != Kind::Drop && kind != Kind::Head && kind != Kind::Title) {
+                pending.push_back(child);
+            }
         }
     }
     return false;
+}
+
+// The text of every written descendant of node, in document order, without their markup.
+std::string flatText(const GumboNode* node)
+{
+    std::string text;
+    std::vector<std::pair<const GumboNode*, unsigned>> pending{{node, 0}};
+    while (!pending.empty()) {
+        auto& [parent, next] = pending.back();
+        const GumboVector& children = parent->v.element.children;
+        if (next == children.length) {
+            pending.pop_back();
+            continue;
+        }
+        const auto* child = static_cast<const GumboNode*>(children.data[next++]);
+        if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_WHITESPACE || child->type == GUMBO_NODE_CDATA) {
+            text += child->v.text.text;
+        } else if (child->type == GUMBO_NODE_ELEMENT && child->v.element.tag_namespace == GUMBO_NAMESPACE_HTML) {
+            const Kind kind = ruleFor(child->v.element.tag).kind;
+            if (kind != Kind::Drop || child->v.element.tag == GUMBO_TAG_UNKNOWN) {
+                pending.emplace_back(child, 0);
+            }
+        }
+    }
+    return text;
 }
 
 // The element's name as written in SVG ("linearGradient", not "lineargradient").
@@ -318,6 +351,33 @@ std::string svgName(const GumboElement& e)
     }
     return name;
 }
+
+// Elements nested deeper than this are written as their text. Real pages stay far below it.
+constexpr int kMaxDepth = 256;
+
+enum class DefListState
+{
+    None,
+    Term,
+    Data,
+};
+
+// Counts one level of nesting for as long as it lives.
+class CDepth
+{
+public:
+    explicit CDepth(int& nDepth)
+        : m_nDepth(nDepth)
+    {
+        ++m_nDepth;
+    }
+    ~CDepth() { --m_nDepth; }
+    CDepth(const CDepth&) = delete;
+    CDepth& operator=(const CDepth&) = delete;
+
+private:
+    int& m_nDepth;
+};
 
 class CWriter
 {
@@ -419,7 +479,12 @@ private:
             m_out += bWhiteSpace ? XmlText(value) : "<li>" + XmlText(value) + "</li>";
             break;
         case Ctx::DefList:
-            m_out += bWhiteSpace ? XmlText(value) : "<dd>" + XmlText(value) + "</dd>";
+            if (bWhiteSpace) {
+                m_out += XmlText(value);
+            } else {
+                definitionData(m_out.size());
+                m_out += "<dd>" + XmlText(value) + "</dd>";
+            }
             break;
         default:
             break; // tables hold text only in their cells
@@ -433,7 +498,7 @@ private:
         m_out += std::string("<") + wrapper + ">";
         const std::size_t inner = m_out.size();
         element(node, Ctx::Flow);
-        if (m_out.size() == inner) {
+        if (trimmed(std::string_view(m_out).substr(inner)).empty()) {
             m_out.resize(mark);
         } else {
             m_out += std::string("</") + wrapper + ">";
@@ -446,6 +511,18 @@ private:
         if (e.tag_namespace == GUMBO_NAMESPACE_MATHML) {
             return;
         }
+        if (m_nDepth >= kMaxDepth) {
+            // Below this depth only the text stays, so no page can exhaust the call stack.
+            m_page.bFlattened = true;
+            if (e.tag_namespace == GUMBO_NAMESPACE_HTML) {
+                const std::string flat = flatText(node);
+                if (!trimmed(flat).empty()) {
+                    text(flat, ctx, false);
+                }
+            }
+            return;
+        }
+        const CDepth depth(m_nDepth);
         const Rule rule = e.tag_namespace == GUMBO_NAMESPACE_SVG ? Rule{Kind::Phrasing, nullptr} : ruleFor(e.tag);
         const bool bUnknown = e.tag_namespace == GUMBO_NAMESPACE_HTML && e.tag == GUMBO_TAG_UNKNOWN;
         if (rule.kind == Kind::Drop && !bUnknown) {
@@ -469,16 +546,27 @@ private:
                 wrapped(node, "li");
             }
             return;
-        case Ctx::DefList:
-            if (rule.kind == Kind::DefTerm || rule.kind == Kind::DefData) {
-                const char* name = rule.kind == Kind::DefTerm ? "dt" : "dd";
-                open(name, e, rule.kind);
-                children(node, rule.kind == Kind::DefTerm ? Ctx::Phrasing : Ctx::Flow);
-                m_out += std::string("</") + name + ">";
+        case Ctx::DefList: {
+            const std::size_t mark = m_out.size();
+            if (rule.kind == Kind::DefTerm) {
+                open("dt", e, rule.kind);
+                children(node, Ctx::Phrasing);
+                m_out += "</dt>";
+                m_defList = DefListState::Term;
+                return;
+            }
+            if (rule.kind == Kind::DefData) {
+                open("dd", e, rule.kind);
+                children(node, Ctx::Flow);
+                m_out += "</dd>";
             } else {
                 wrapped(node, "dd");
             }
+            if (m_out.size() != mark) {
+                definitionData(mark);
+            }
             return;
+        }
         case Ctx::Table:
             if (rule.kind == Kind::Caption || rule.kind == Kind::ColGroup || rule.kind == Kind::Section ||
                 rule.kind == Kind::Row) {
@@ -527,6 +615,16 @@ private:
         case Kind::Transparent:
             children(node, ctx);
             return;
+        case Kind::Anchor:
+            if (!hasAttribute(e, "href") || m_bInLink) {
+                // A link target only, or a link inside a link: its content stands beside it. Pages written
+                // as XML close <a id="x"/> at once, which an HTML parser does not: the anchor then holds
+                // the rest of the page, and copies of it every paragraph.
+                anchorTarget(e);
+                children(node, ctx);
+                return;
+            }
+            break;
         case Kind::Image:
             image(e);
             return;
@@ -570,6 +668,26 @@ private:
             break;
         }
 
+        if (rule.kind == Kind::DefList) {
+            // Groups of terms and their descriptions: a description gets a term before it and a term at
+            // the end a description after it (lists of terms only and indenting lists of descriptions
+            // only are common).
+            open(name, e, rule.kind);
+            const DefListState outer = m_defList;
+            m_defList = DefListState::None;
+            children(node, Ctx::DefList);
+            if (m_defList == DefListState::Term) {
+                m_out += "<dd></dd>";
+            }
+            m_defList = outer;
+            m_out += "</" + name + ">";
+            return;
+        }
+        if (rule.kind == Kind::Table) {
+            table(node, name);
+            return;
+        }
+
         Ctx inner = Ctx::Flow;
         switch (rule.kind) {
         case Kind::Phrasing:
@@ -601,8 +719,95 @@ private:
             break;
         }
         open(name, e, rule.kind);
+        const bool bOuterLink = m_bInLink;
+        m_bInLink = m_bInLink || rule.kind == Kind::Anchor;
         children(node, inner);
+        m_bInLink = bOuterLink;
         m_out += "</" + name + ">";
+    }
+
+    // An empty anchor with the element's id (or old name), when that id is new in the page.
+    void anchorTarget(const GumboElement& e)
+    {
+        std::string_view id = attribute(e, "id");
+        if (id.empty()) {
+            id = attribute(e, "name");
+        }
+        if (!id.empty() && IsXmlNcName(id) && m_page.ids.count(std::string(id)) == 0) {
+            m_out += "<a";
+            addId(id);
+            m_out += "></a>";
+        }
+    }
+
+    // A description (or what stands for one) was written from mark on in the current definition list.
+    void definitionData(std::size_t mark)
+    {
+        if (m_defList == DefListState::None) {
+            m_out.insert(mark, "<dt></dt>");
+        }
+        m_defList = DefListState::Data;
+    }
+
+    // Writes a table with its parts in the order readers require: caption, column groups, head, bodies,
+    // foot. A second caption, head or foot becomes a body of its own.
+    void table(const GumboNode* node, const std::string& name)
+    {
+        std::string caption;
+        std::string columns;
+        std::string head;
+        std::string bodies;
+        std::string foot;
+        const GumboVector& items = node->v.element.children;
+        for (unsigned i = 0; i < items.length; ++i) {
+            const auto* item = static_cast<const GumboNode*>(items.data[i]);
+            if (item->type != GUMBO_NODE_ELEMENT || item->v.element.tag_namespace != GUMBO_NAMESPACE_HTML) {
+                continue;
+            }
+            const GumboElement& part = item->v.element;
+            const Kind kind = ruleFor(part.tag).kind;
+            std::string* pTarget = &bodies;
+            if (kind == Kind::Caption) {
+                if (!caption.empty()) {
+                    captured(bodies, [&] {
+                        m_out += "<tbody><tr><td>";
+                        children(item, Ctx::Flow);
+                        m_out += "</td></tr></tbody>";
+                    });
+                    continue;
+                }
+                pTarget = &caption;
+            } else if (kind == Kind::ColGroup) {
+                pTarget = &columns;
+            } else if (part.tag == GUMBO_TAG_THEAD && head.empty()) {
+                pTarget = &head;
+            } else if (part.tag == GUMBO_TAG_TFOOT && foot.empty()) {
+                pTarget = &foot;
+            } else if (kind == Kind::Section) {
+                captured(bodies, [&] {
+                    open("tbody", part, kind);
+                    children(item, Ctx::Section);
+                    m_out += "</tbody>";
+                });
+                continue;
+            }
+            captured(*pTarget, [&] { child(item, Ctx::Table); });
+        }
+        open(name, node->v.element, Kind::Table);
+        m_out += caption;
+        m_out += columns;
+        m_out += head;
+        m_out += bodies;
+        m_out += foot;
+        m_out += "</" + name + ">";
+    }
+
+    // Runs write with its output appended to target instead of the page.
+    template <typename Write> void captured(std::string& target, const Write& write)
+    {
+        std::swap(m_out, target);
+        write();
+        std::swap(m_out, target);
     }
 
     // Writes the start tag with the attributes a reader knows (closed at once for an empty element).
@@ -709,6 +914,11 @@ private:
         if (name == "style" && style(textOf(node)) != textOf(node)) {
             return;
         }
+        if (m_nDepth >= kMaxDepth) {
+            m_page.bFlattened = true;
+            return;
+        }
+        const CDepth depth(m_nDepth);
         m_page.bSvg = true;
         m_out += "<" + name;
         if (bRoot) {
@@ -803,6 +1013,9 @@ private:
     IReferenceMap& m_map;
     XhtmlPage m_page;
     std::string m_out;
+    int m_nDepth = 0;
+    bool m_bInLink = false;                      // inside an <a href>
+    DefListState m_defList = DefListState::None; // what the innermost definition list wrote last
 };
 
 // Appends the UTF-8 sequence at text[i] when XML allows its character; returns its length.

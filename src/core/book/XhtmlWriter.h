@@ -40,6 +40,7 @@ struct XhtmlPage
     std::string strTitle;      // the page's own <title>, white space collapsed (empty when it has none)
     std::set<std::string> ids; // every id the written page holds
     bool bSvg = false;         // the page holds inline SVG
+    bool bFlattened = false;   // elements nested too deep were written as their text
 };
 
 // Parses utf8Html and writes its content as XHTML.
