@@ -1,5 +1,7 @@
 #include "download/DownloadWorker.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -614,6 +616,89 @@ TEST_F(DownloadWorkerTest, StopCutsShortTheWaitForABusyServer)
     EXPECT_EQ(events[2].nCode, DR_PAGE_SAVED);
     EXPECT_EQ(events[3], (Event{WM_DOWNLOAD_FINISHED, summary(1, 0), 0}));
     EXPECT_EQ(server.RequestCount("/busy.gif"), 1);
+}
+
+TEST_F(DownloadWorkerTest, ThePauseHoldsBeforeEveryRequestToTheHost)
+{
+    // The top page of a link job, a picture that redirects, one the server asks for again at once, an
+    // icon and a page fetched ahead: each request waits for the pause after the one before it, also once
+    // the job has been told to stop.
+    struct Case
+    {
+        const char* pName;
+        bool bComplete;
+        bool bStopAtFirstPicture;
+        std::vector<std::string> requests; // sorted
+    };
+    const Case cases[] = {
+        {"plain", false, false, {"/a.gif", "/b.gif", "/b2.gif", "/c.gif", "/c.gif", "/d.gif", "/p1.html", "/top.html"}},
+        {"complete",
+         true,
+         false,
+         {"/a.gif", "/b.gif", "/b2.gif", "/c.gif", "/c.gif", "/d.gif", "/icon.png", "/p1.html", "/top.html"}},
+        // The second try of c.gif is given up at the stop, and the next page's picture is not asked for.
+        {"stopped", false, true, {"/a.gif", "/b.gif", "/b2.gif", "/c.gif", "/p1.html", "/top.html"}},
+    };
+    constexpr auto kPause = std::chrono::milliseconds(200);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pName);
+        g_stopDownloadEvent.ResetEvent();
+        TestHttpServer site;
+        std::mutex mutex;
+        std::vector<std::pair<std::string, std::chrono::steady_clock::time_point>> seen;
+        auto bCAsked = std::make_shared<std::atomic<bool>>(false);
+        auto answer = [&, bCAsked, c](const TestHttpRequest& request) {
+            {
+                std::lock_guard lock(mutex);
+                seen.emplace_back(request.strTarget, std::chrono::steady_clock::now());
+            }
+            const std::string& target = request.strTarget;
+            if (target == "/top.html") {
+                return TestHttpResponse::Html("<html><head><link rel=\"icon\" href=\"icon.png\"></head><body>"
+                                              "<img src=\"a.gif\"><img src=\"b.gif\"><img src=\"c.gif\">"
+                                              "<a href=\"p1.html\">one</a></body></html>");
+            }
+            if (target == "/p1.html") {
+                return TestHttpResponse::Html("<img src=\"a.gif\"><img src=\"d.gif\">");
+            }
+            if (target == "/b.gif") {
+                return TestHttpResponse::Redirect(302, "/b2.gif");
+            }
+            if (target == "/a.gif" && c.bStopAtFirstPicture) {
+                g_stopDownloadEvent.SetEvent();
+            }
+            if (target == "/c.gif" && !bCAsked->exchange(true)) {
+                TestHttpResponse busy = TestHttpResponse::Text("busy", 503);
+                busy.headers.emplace_back("Retry-After", "0");
+                return busy;
+            }
+            return TestHttpResponse::Text(kGif);
+        };
+        for (const char* target :
+             {"/top.html", "/p1.html", "/icon.png", "/a.gif", "/b.gif", "/b2.gif", "/c.gif", "/d.gif"}) {
+            site.Route(target, answer);
+        }
+        task.m_strProjectName = c.pName;
+        task.m_nMode = 1;
+        task.m_strTopUrl = site.Url("/top.html");
+        task.m_bComplete = c.bComplete ? 1 : 0;
+        task.m_nWaitMs = static_cast<int>(kPause.count());
+
+        DownloadWorker(&task);
+
+        std::lock_guard lock(mutex);
+        std::vector<std::string> targets;
+        for (size_t i = 0; i < seen.size(); ++i) {
+            targets.push_back(seen[i].first);
+            if (i > 0) {
+                // The pause runs from the end of the answer before, so the gap between arrivals is never shorter.
+                EXPECT_GE(seen[i].second - seen[i - 1].second, kPause * 9 / 10)
+                    << "before request " << i << " " << seen[i].first;
+            }
+        }
+        std::sort(targets.begin(), targets.end());
+        EXPECT_EQ(targets, c.requests);
+    }
 }
 
 TEST_F(DownloadWorkerTest, NoPageIsWrittenOverAnother)

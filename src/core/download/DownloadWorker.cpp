@@ -260,11 +260,12 @@ bool IsSafeResourceName(const std::string& strName)
     return !strName.empty() && strName != "." && strName != ".." && strName.find_first_of("/\\") == std::string::npos;
 }
 
-// The transfer limits of a job: nConnections at once, at most four of them (or half, when more than
-// eight) to one host.
-int perHostLimit(int nConnections)
+// The transfer limits of a job: nConnections at once (at most 16), at most four of them (or half, when
+// more than eight) to one host, and the job's pause between requests to one host.
+void setTransferLimits(const CDownloadTask& task, CTransferQueue& queue)
 {
-    return std::min(nConnections, std::max(4, nConnections / 2));
+    const int nConnections = std::clamp(task.m_nConnections, 1, 16);
+    queue.SetLimits(nConnections, std::min(nConnections, std::max(4, nConnections / 2)), std::max(0, task.m_nWaitMs));
 }
 
 // One job's pages, run ahead of what has been reported: once a page's body is in, the next page's body
@@ -293,10 +294,7 @@ public:
         , m_list(list)
         , m_pages(list.urls.size())
         , m_pRender(pRender)
-    {
-        const int nConnections = std::clamp(task.m_nConnections, 1, kMaxConnections);
-        m_queue.SetLimits(nConnections, perHostLimit(nConnections), std::max(0, task.m_nWaitMs));
-    }
+    {}
 
     ~CPageRun()
     {
@@ -363,7 +361,6 @@ private:
     void step(int nCurrent);
     void feedAhead(int nCurrent);
 
-    static constexpr int kMaxConnections = 16;
     // While a page waits for its resources, the bodies of at most this many pages after it are fetched.
     static constexpr int kPagesAhead = 4;
 
@@ -795,6 +792,8 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
 
     CHttpSession session;
     session.SetCookies(task.m_strCookieFile, task.m_cookies);
+    // Set before the top page of a link job is fetched, so the pause after it holds too.
+    setTransferLimits(task, session.Queue());
     std::unique_ptr<CRenderClient> render;
     std::string strRenderWhy;
     if (task.m_bRender) {

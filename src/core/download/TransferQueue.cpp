@@ -83,6 +83,9 @@ struct CTransferQueue::Item
     TransferResult result;
     std::string strHost; // lower case; the key of the per-host limits
     std::string strRequest;
+    // File: the redirect target the next request goes to. Redirects are followed here, not by libcurl, so
+    // each request passes the per-host limits and pause (and the answer keeps the address asked for).
+    std::string strNext;
     std::string strOrigin;
     std::string strScheme;
     Clock::time_point notBefore{};
@@ -194,6 +197,7 @@ void CTransferQueue::EndWaits()
 {
     m_bEndWaits = true;
     const Clock::time_point now = Clock::now();
+    // Only the waits a server asked for end: the pause between requests to a host still holds.
     for (auto& [strHost, host] : m_hosts) {
         host.notBefore = std::min(host.notBefore, now);
     }
@@ -241,8 +245,8 @@ void CTransferQueue::Release(Item& item)
     if (item.bCounted) {
         Host& host = m_hosts[item.strHost];
         host.nActive = std::max(0, host.nActive - 1);
-        if (m_nHostPauseMs > 0 && !m_bEndWaits) {
-            host.notBefore = std::max(host.notBefore, Clock::now() + std::chrono::milliseconds(m_nHostPauseMs));
+        if (m_nHostPauseMs > 0) {
+            host.pauseUntil = Clock::now() + std::chrono::milliseconds(m_nHostPauseMs);
         }
         item.bCounted = false;
     }
@@ -255,7 +259,7 @@ void CTransferQueue::Release(Item& item)
         item.result.strFile.clear();
     }
     // A redirect may lead to another host.
-    item.strHost = HostOf(item.result.strUrl);
+    item.strHost = HostOf(item.strNext.empty() ? item.result.strUrl : item.strNext);
 }
 
 void CTransferQueue::Complete(std::unique_ptr<Item> pItem)
@@ -270,7 +274,7 @@ bool CTransferQueue::Start(Item& item)
 {
     const bool bPage = item.req.kind == TransferRequest::Kind::Page;
     TransferResult& r = item.result;
-    item.strRequest = CHttpSession::RequestAddress(r.strUrl);
+    item.strRequest = CHttpSession::RequestAddress(item.strNext.empty() ? r.strUrl : item.strNext);
     UrlHandle url;
     const std::string strHost = url.Set(item.strRequest) ? UrlPart(url.p, CURLUPART_HOST) : std::string();
     if (strHost.empty()) {
@@ -348,8 +352,7 @@ bool CTransferQueue::Start(Item& item)
     if (bPage) {
         curl_easy_setopt(pEasy, CURLOPT_FOLLOWLOCATION, 0L);
     } else {
-        curl_easy_setopt(pEasy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(pEasy, CURLOPT_MAXREDIRS, kMaxFileRedirects);
+        curl_easy_setopt(pEasy, CURLOPT_FOLLOWLOCATION, 0L);
         // An error page is never saved as the resource.
         curl_easy_setopt(pEasy, CURLOPT_FAILONERROR, 1L);
         curl_easy_setopt(pEasy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(item.req.nMaxBytes));
@@ -373,6 +376,19 @@ size_t CTransferQueue::OnBody(char* pData, size_t nSize, size_t nCount, void* pU
     Item& t = *static_cast<Item*>(pUser);
     const size_t nBytes = nSize * nCount;
     if (t.req.kind == TransferRequest::Kind::File) {
+        if (!t.bStarted) {
+            t.bStarted = true;
+            curl_easy_getinfo(t.pEasy, CURLINFO_RESPONSE_CODE, &t.nStatus);
+        }
+        if (t.nStatus >= 300 && t.nStatus <= 399) {
+            // A redirect's own body is not the file.
+            t.nSkipped += nBytes;
+            if (t.nSkipped > kMaxSkippedBody) {
+                t.bSkipCut = true;
+                return 0;
+            }
+            return nBytes;
+        }
         t.nWritten += nBytes;
         if (t.nWritten > t.req.nMaxBytes) {
             t.strTooLarge = "larger than " + std::to_string(t.req.nMaxBytes) + " bytes";
@@ -499,6 +515,19 @@ void CTransferQueue::Finish(Item& item, CURLcode rc)
     }
 
     std::string strWhy;
+    const bool bRedirect = nStatus == 301 || nStatus == 302 || nStatus == 303 || nStatus == 307 || nStatus == 308;
+    if (bRedirect && (rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && item.bSkipCut))) {
+        char* pTarget = nullptr;
+        curl_easy_getinfo(pEasy, CURLINFO_REDIRECT_URL, &pTarget);
+        if (pTarget && item.nRequests <= kMaxFileRedirects) {
+            item.strNext = pTarget;
+            item.bAskAgain = true;
+            return;
+        }
+        if (pTarget) {
+            rc = CURLE_TOO_MANY_REDIRECTS;
+        }
+    }
     if (rc == CURLE_ABORTED_BY_CALLBACK) {
         strWhy = "cancelled";
     } else if (rc == CURLE_OPERATION_TIMEDOUT && strError.empty()) {
@@ -570,7 +599,7 @@ void CTransferQueue::Admit(Clock::time_point now)
         // An address without a host fails in Start.
         if (!item.strHost.empty()) {
             const Host& host = m_hosts[item.strHost];
-            if (host.nActive >= m_nPerHost || host.notBefore > now) {
+            if (host.nActive >= m_nPerHost || host.notBefore > now || host.pauseUntil > now) {
                 ++it;
                 continue;
             }

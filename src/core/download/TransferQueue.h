@@ -35,7 +35,7 @@ struct TransferRequest
     enum class Kind
     {
         Page, // body into memory; redirects followed by hand, a relative Location against the host root
-        File  // body into a temporary file; redirects followed by libcurl, error answers never saved
+        File  // body into a temporary file; redirects followed (at most ten), error answers never saved
     };
     Kind kind = Kind::Page;
     std::string strUrl;
@@ -76,7 +76,7 @@ public:
     CTransferQueue& operator=(const CTransferQueue&) = delete;
 
     // nHostPauseMs > 0 puts that pause between the end of one request to a host and the start of the
-    // next, one request at a time.
+    // next, one request at a time: redirects and second tries included, and after EndWaits too.
     void SetLimits(int nTotal, int nPerHost, int nHostPauseMs);
     int TotalLimit() const { return m_nTotal; }
 
@@ -101,7 +101,8 @@ private:
     struct Host
     {
         int nActive = 0;
-        Clock::time_point notBefore{};
+        Clock::time_point notBefore{};  // a Retry-After the server asked for
+        Clock::time_point pauseUntil{}; // the pause after its last request; a stop does not cut it short
     };
 
     void Admit(Clock::time_point now);
