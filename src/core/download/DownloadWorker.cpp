@@ -309,7 +309,7 @@ public:
     // The top page of a link job, fetched already to build the list.
     void SetFetched(int i, std::string body)
     {
-        Page& page = m_pages[i];
+        Page& page = pageAt(i);
         page.state = Page::State::Fetched;
         page.nResult = CHttpFetcher::kFetchOk;
         page.strUrl = m_list.urls[i];
@@ -342,6 +342,17 @@ private:
         std::unique_ptr<CCompletePage> complete; // a complete job's reading of the page
     };
 
+    // A page's slot is made when it is first needed and freed once the page is done with, so a job holds
+    // nothing for the pages it has saved (an empty Page assigned over it would keep the body's buffer: a
+    // string assigned an empty one keeps its capacity).
+    Page& pageAt(int i)
+    {
+        if (!m_pages[i]) {
+            m_pages[i] = std::make_unique<Page>();
+        }
+        return *m_pages[i];
+    }
+    void release(int i) { m_pages[i].reset(); }
     void notify(unsigned nMessage, const std::string& strText, int nCode)
     {
         if (m_task.m_hNotifyWnd) {
@@ -369,7 +380,7 @@ private:
     const std::atomic<bool>* m_pCancel;
     const std::atomic<bool>* m_pStop;
     PageList& m_list;
-    std::vector<Page> m_pages;
+    std::vector<std::unique_ptr<Page>> m_pages; // null: idle, or done with
     CJobResources m_resources;
     CRenderClient* m_pRender; // pages come from the job's browser; none when the job is not rendered
     std::string m_strStaging; // the project folder: fetched resources wait there for their page
@@ -406,8 +417,8 @@ bool CPageRun::stopRequested()
         m_queue.AbandonGroupsAbove(m_nCurrent);
         m_resources.ForgetPagesAbove(m_nCurrent);
         for (size_t j = m_nCurrent + 1; j < m_pages.size(); ++j) {
-            if (m_pages[j].state == Page::State::Fetching) {
-                m_pages[j].state = Page::State::Idle;
+            if (m_pages[j] && m_pages[j]->state == Page::State::Fetching) {
+                m_pages[j]->state = Page::State::Idle;
             }
         }
     }
@@ -423,7 +434,7 @@ void CPageRun::pageFailed(int i, const std::string& strProgress, const std::stri
     if (m_list.reserved[i]) {
         ReleasePageName(m_strStaging, m_list.names[i], m_list.strExt);
         m_list.reserved[i] = false;
-    } else if (m_pages[i].state == Page::State::Ready && m_pages[i].nResult == CHttpFetcher::kFetchOk) {
+    } else if (m_pages[i] && m_pages[i]->state == Page::State::Ready && m_pages[i]->nResult == CHttpFetcher::kFetchOk) {
         files::RemoveTree(resourceFolder); // made for this page by the save
     }
     notify(WM_DOWNLOAD_RESULT, strProgress + "\t" + (strWhy.empty() ? std::string("unknown error") : strWhy),
@@ -438,7 +449,7 @@ void CPageRun::pageSaved(int i)
 
 void CPageRun::startFetch(int i)
 {
-    Page& page = m_pages[i];
+    Page& page = pageAt(i);
     if (page.state != Page::State::Idle) {
         return;
     }
@@ -466,7 +477,7 @@ void CPageRun::startFetch(int i)
     // A body brings the page's resources with it: it goes before resources already waiting.
     request.bAhead = true;
     request.onDone = [this, i](TransferResult& result) {
-        Page& done = m_pages[i];
+        Page& done = pageAt(i);
         done.state = Page::State::Fetched;
         done.nResult = result.nResult;
         done.strUrl = std::move(result.strUrl);
@@ -510,7 +521,7 @@ void CPageRun::queueResource(const std::string& strUrl,
 void CPageRun::scanFetched()
 {
     while (m_nScanned < static_cast<int>(m_pages.size())) {
-        Page& page = m_pages[m_nScanned];
+        Page& page = pageAt(m_nScanned);
         if (page.state != Page::State::Fetched) {
             return;
         }
@@ -611,8 +622,8 @@ void CPageRun::feedAhead(int nCurrent)
     }
     const int nLast = std::min(nCurrent + kPagesAhead, static_cast<int>(m_pages.size()) - 1);
     for (int j = nCurrent + 1; j <= nLast; ++j) {
-        if (m_pages[j].state == Page::State::Idle) {
-            if (m_pages[j - 1].state == Page::State::Ready) {
+        if (pageAt(j).state == Page::State::Idle) {
+            if (pageAt(j - 1).state == Page::State::Ready) {
                 startFetch(j);
             }
             return;
@@ -638,7 +649,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         notify(WM_DOWNLOAD_BEGIN, m_list.urls[i], 0);
         startFetch(i);
         scanFetched();
-        while (m_pages[i].state != Page::State::Ready) {
+        while (pageAt(i).state != Page::State::Ready) {
             step(i);
         }
         // With this page's body in, the next page is asked for while this one's resources come, unless
@@ -646,11 +657,11 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         if (i + 1 < nTotal && !stopRequested()) {
             startFetch(i + 1);
         }
-        Page& page = m_pages[i];
+        Page& page = pageAt(i);
         if (page.nResult != CHttpFetcher::kFetchOk) {
             ++nFailed;
             pageFailed(i, progress, page.strWhy);
-            page = Page();
+            release(i);
             continue;
         }
 
@@ -682,7 +693,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             if (!bOk) {
                 ++nFailed;
                 pageFailed(i, progress, strWhy);
-                page = Page();
+                release(i);
                 continue;
             }
             ++nSaved;
@@ -693,7 +704,7 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             }
             const std::string record =
                 target.strPagePath + "\t" + page.strUrl + "\t" + projectKey + "\t" + page.strTitle + "\t" + progress;
-            page = Page();
+            release(i);
             notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
             continue;
         }
@@ -734,14 +745,14 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         if (!scanner.RewriteAndSave(relativeFolder, page.body, m_list.strExt, m_task.m_bKeepScripts, &strWhy)) {
             ++nFailed;
             pageFailed(i, progress, strWhy);
-            page = Page();
+            release(i);
             continue;
         }
         ++nSaved;
         pageSaved(i);
         const std::string record = projectFolder + strName + m_list.strExt + "\t" + page.strUrl + "\t" + projectKey +
                                    "\t" + page.strTitle + "\t" + progress;
-        page = Page();
+        release(i);
         notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
     }
     // Whatever ran ahead is dropped with its files.
