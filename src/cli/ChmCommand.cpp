@@ -37,6 +37,9 @@ int RunChm(const CliArgs& args)
     }
     const CProjectObject& project = request.project;
 
+    // Taken before the working folder exists, so a request to stop that comes at any moment removes it.
+    // Ctrl-C at a terminal stops the compiler too; a termination request lets it end.
+    CInterruptGuard guard;
     const std::string workFolder = MakeChmWorkFolder();
     if (workFolder.empty()) {
         std::fprintf(stderr, "trawlix-cli: cannot create a working folder for the build\n");
@@ -54,16 +57,9 @@ int RunChm(const CliArgs& args)
     params.SetPages(pageFiles, workFolder);
     params.SetTitles(pageTitles);
 
-    ChmBuildResult result;
-    bool bInterrupted = false;
-    {
-        // Ctrl-C at a terminal stops the compiler too; a termination request lets it end.
-        CInterruptGuard guard;
-        result = ChmBuildWorker(params, printOutput, {}, CInterruptGuard::Flag());
-        DeleteTree(workFolder);
-        bInterrupted = CInterruptGuard::Interrupted();
-    }
-    if (bInterrupted) {
+    const ChmBuildResult result = ChmBuildWorker(params, printOutput, {}, CInterruptGuard::Flag());
+    DeleteTree(workFolder);
+    if (CInterruptGuard::Interrupted()) {
         std::fprintf(stderr, "trawlix-cli: interrupted\n");
         return 1;
     }
