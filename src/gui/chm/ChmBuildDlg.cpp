@@ -104,6 +104,9 @@ QString CChmBuildDlg::ResultText(const ChmBuildResult& result, const QString& st
         return QStringLiteral("没有生成CHM文件: 工程中的第 %1 个网页不是保存的网页文件。\r\n")
             .arg(result.m_nRefusedPage + 1);
     }
+    if (!result.m_bCopied) {
+        return QStringLiteral("没有生成CHM文件: 无法复制网页: %1\r\n").arg(toQ(result.m_strCopyError));
+    }
     if (!result.m_bCompilerStarted) {
         return QStringLiteral("没有生成CHM文件: 无法启动编译程序 %1。\r\n").arg(QString::fromUtf8(kChmCompiler));
     }

@@ -97,7 +97,8 @@ bool CDownloadJobs::Start(std::uintptr_t key)
         });
     CDownloadTask task = *pTask;
     task.m_hNotifyWnd = running->receiver.get();
-    if (task.m_bComplete && m_prepareComplete) {
+    // A rendered page's files are saved as a complete page's, with the browser's cookies.
+    if ((task.m_bComplete || task.m_bRender) && m_prepareComplete) {
         m_prepareComplete(task);
     }
     running->job = std::make_unique<CDownloadJob>(task);

@@ -27,6 +27,7 @@ CAddPageDlg::CAddPageDlg(CUserPrompts& prompts, QWidget* parent)
     , m_pTo(new QLineEdit(this))
     , m_pKeepScripts(new QCheckBox(QStringLiteral("保存网页中script代码"), this))
     , m_pComplete(new QCheckBox(QStringLiteral("完整保存网页(样式表、字体、响应式图片、站内链接)"), this))
+    , m_pRender(new QCheckBox(QStringLiteral("按浏览器显示的样子保存(执行网页脚本)"), this))
 {
     setObjectName(QStringLiteral("addPageDlg"));
     setWindowTitle(QStringLiteral("添加网页到工程"));
@@ -34,6 +35,7 @@ CAddPageDlg::CAddPageDlg(CUserPrompts& prompts, QWidget* parent)
     m_pTo->setObjectName(QStringLiteral("toEdit"));
     m_pKeepScripts->setObjectName(QStringLiteral("keepScriptsCheck"));
     m_pComplete->setObjectName(QStringLiteral("completeCheck"));
+    m_pRender->setObjectName(QStringLiteral("renderCheck"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("选择起始网页的URL:"), this));
@@ -55,6 +57,7 @@ CAddPageDlg::CAddPageDlg(CUserPrompts& prompts, QWidget* parent)
             "页中的script,这样您下载的网页将更简洁，加载更迅速，生成电子书(CHM)更方便。"),
         this));
     layout->addWidget(m_pComplete);
+    layout->addWidget(m_pRender);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -88,6 +91,7 @@ void CAddPageDlg::showEvent(QShowEvent* event)
         m_pTo->setText(m_strToUrl);
         m_pKeepScripts->setChecked(m_bKeepScripts != 0);
         m_pComplete->setChecked(m_bComplete != 0);
+        m_pRender->setChecked(m_bRender != 0);
     }
     QDialog::showEvent(event);
 }
@@ -98,6 +102,7 @@ void CAddPageDlg::accept()
     m_strToUrl = m_pTo->text();
     m_bKeepScripts = m_pKeepScripts->isChecked() ? 1 : 0;
     m_bComplete = m_pComplete->isChecked() ? 1 : 0;
+    m_bRender = m_pRender->isChecked() ? 1 : 0;
     if (!ExpandsToPages(m_strFromUrl, m_strToUrl)) {
         m_prompts.messageBox(this, QMessageBox::Warning, Caption(),
                              QStringLiteral("起始网址字符串不是可识别规则字符串."), QMessageBox::Ok);

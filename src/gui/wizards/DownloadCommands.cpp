@@ -98,6 +98,7 @@ void CDownloadCommands::NewProject(const QString& strFirstUrl)
     task->m_strTopUrl = fromQ(where.m_strTopUrl);
     task->m_bKeepScripts = save.m_bKeepScripts;
     task->m_bComplete = save.m_bComplete;
+    task->m_bRender = save.m_bRender;
 
     m_context.pProjects->show();
     m_context.pProjects->Tree()->expandItem(m_context.pProjects->Tree()->Root());
@@ -136,6 +137,7 @@ void CDownloadCommands::AddFromInternet(QTreeWidgetItem* project, const QString&
     }
     // The project's last choice of saving pages complete stands until the user changes it.
     dialog.m_bComplete = m_context.pJobs->TaskFor(key)->m_bComplete;
+    dialog.m_bRender = m_context.pJobs->TaskFor(key)->m_bRender;
     if (m_context.pPrompts->execDialog(dialog) != QDialog::Accepted) {
         return;
     }
@@ -151,6 +153,7 @@ void CDownloadCommands::AddFromInternet(QTreeWidgetItem* project, const QString&
     task->m_nMode = 0;
     task->m_bKeepScripts = dialog.m_bKeepScripts;
     task->m_bComplete = dialog.m_bComplete;
+    task->m_bRender = dialog.m_bRender;
     if (m_context.pJobs->Start(key)) {
         m_context.markModified();
     }

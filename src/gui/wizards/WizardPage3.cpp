@@ -20,6 +20,7 @@ CWizardPage3::CWizardPage3(CUserPrompts& prompts, const CWizardDefaults& default
     , m_pBrowse(new QPushButton(QStringLiteral("浏览"), this))
     , m_pKeepScripts(new QCheckBox(QStringLiteral("保存网页中script代码"), this))
     , m_pComplete(new QCheckBox(QStringLiteral("完整保存网页(样式表、字体、响应式图片、站内链接)"), this))
+    , m_pRender(new QCheckBox(QStringLiteral("按浏览器显示的样子保存(执行网页脚本)"), this))
 {
     setObjectName(QStringLiteral("wizardPage3"));
     setTitle(QStringLiteral("设置保存目录"));
@@ -28,6 +29,7 @@ CWizardPage3::CWizardPage3(CUserPrompts& prompts, const CWizardDefaults& default
     m_pBrowse->setObjectName(QStringLiteral("browseButton"));
     m_pKeepScripts->setObjectName(QStringLiteral("keepScriptsCheck"));
     m_pComplete->setObjectName(QStringLiteral("completeCheck"));
+    m_pRender->setObjectName(QStringLiteral("renderCheck"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("选择下载后的网页保存路径:"), this));
@@ -46,6 +48,7 @@ CWizardPage3::CWizardPage3(CUserPrompts& prompts, const CWizardDefaults& default
     layout->addWidget(hint);
     layout->addSpacing(8);
     layout->addWidget(m_pComplete);
+    layout->addWidget(m_pRender);
     layout->addStretch();
 
     connect(m_pBrowse, &QPushButton::clicked, this, &CWizardPage3::onBrowse);
@@ -59,6 +62,7 @@ void CWizardPage3::initializePage()
     m_pFolder->setText(m_strSaveFolder);
     m_pKeepScripts->setChecked(m_bKeepScripts != 0);
     m_pComplete->setChecked(m_bComplete != 0);
+    m_pRender->setChecked(m_bRender != 0);
 }
 
 void CWizardPage3::onBrowse()
@@ -85,6 +89,7 @@ bool CWizardPage3::validatePage()
     m_strSaveFolder = strText;
     m_bKeepScripts = m_pKeepScripts->isChecked() ? 1 : 0;
     m_bComplete = m_pComplete->isChecked() ? 1 : 0;
+    m_bRender = m_pRender->isChecked() ? 1 : 0;
     return true;
 }
 

@@ -32,6 +32,8 @@ public:
     int m_bKeepScripts = 1;
     // Pages saved complete: style sheets, fonts, responsive images and links between the project's pages.
     int m_bComplete = 0;
+    // Pages loaded in an off-screen browser and saved as they are shown once their scripts have run.
+    int m_bRender = 0;
 
 private:
     void onBrowse();
@@ -42,4 +44,5 @@ private:
     QPushButton* m_pBrowse;
     QCheckBox* m_pKeepScripts;
     QCheckBox* m_pComplete;
+    QCheckBox* m_pRender;
 };
