@@ -103,7 +103,7 @@ TEST(RenderJobTest, SavesPagesAsScriptsBuildThem)
     server.ServeFolder(site.path());
 
     ProcessResult rendered = RunCli({"get", "--top", server.Url("/index.html"), "--project", "r", "--folder",
-                                     out.path(), "--render", "--render-timeout", "4"});
+                                     out.path(), "--render", "--render-timeout", "10"});
     ASSERT_EQ(rendered.nExitCode, 0) << rendered.strOut << rendered.strErr;
     EXPECT_NE(rendered.strOut.find("did not settle"), std::string::npos) << rendered.strOut;
     EXPECT_EQ(renderersRunning(), 0);
