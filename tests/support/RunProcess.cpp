@@ -12,6 +12,47 @@
 
 extern char** environ;
 
+namespace
+{
+
+// The inherited environment with the extra entries ("NAME=value") in place of inherited ones of the
+// same name: getenv takes the first it finds, so an extra entry after an inherited one would not count.
+class Environment
+{
+public:
+    explicit Environment(const std::vector<std::string>& extraEnv)
+    {
+        const auto overridden = [&](std::string_view entry) {
+            const std::string_view name = entry.substr(0, entry.find('='));
+            for (const std::string& extra : extraEnv) {
+                if (extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 &&
+                    extra[name.size()] == '=') {
+                    return true;
+                }
+            }
+            return false;
+        };
+        for (char** e = environ; *e; ++e) {
+            if (!overridden(*e)) {
+                m_entries.emplace_back(*e);
+            }
+        }
+        m_entries.insert(m_entries.end(), extraEnv.begin(), extraEnv.end());
+        for (std::string& entry : m_entries) {
+            m_pointers.push_back(entry.data());
+        }
+        m_pointers.push_back(nullptr);
+    }
+
+    char* const* Entries() { return m_pointers.data(); }
+
+private:
+    std::vector<std::string> m_entries;
+    std::vector<char*> m_pointers;
+};
+
+} // namespace
+
 ProcessResult RunProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv)
 {
     ProcessResult result;
@@ -32,31 +73,9 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const std::vector
         argv.push_back(const_cast<char*>(a.c_str()));
     }
     argv.push_back(nullptr);
-    std::vector<std::string> envStrings;
-    // An extra entry replaces the inherited one of its name: getenv takes the first it finds.
-    const auto overridden = [&](std::string_view entry) {
-        const std::string_view name = entry.substr(0, entry.find('='));
-        for (const std::string& extra : extraEnv) {
-            if (extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 && extra[name.size()] == '=') {
-                return true;
-            }
-        }
-        return false;
-    };
-    for (char** e = environ; *e; ++e) {
-        if (!overridden(*e)) {
-            envStrings.emplace_back(*e);
-        }
-    }
-    envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
-    std::vector<char*> envp;
-    for (auto& e : envStrings) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-
+    Environment env(extraEnv);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.Entries());
     posix_spawn_file_actions_destroy(&actions);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
@@ -131,22 +150,13 @@ pid_t StartCli(const std::vector<std::string>& args,
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e; ++e) {
-        envStrings.emplace_back(*e);
-    }
-    envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
-    std::vector<char*> envp;
-    for (auto& e : envStrings) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
+    Environment env(extraEnv);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.Entries());
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0 ? pid : -1;
 }
