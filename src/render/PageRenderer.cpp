@@ -30,6 +30,20 @@ private:
 namespace
 {
 
+// A page that never asks anybody anything: nobody sits at this browser, and a dialog a page opens
+// (alert, confirm, prompt, a file chooser) would wait for an answer for ever.
+class CSilentPage final : public QWebEnginePage
+{
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
+    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override { return {}; }
+};
+
 QString scriptText(const QString& strResource)
 {
     QFile file(strResource);
@@ -65,7 +79,7 @@ CPageRenderer::CPageRenderer(QObject* parent)
     m_pProfile->scripts()->insert(tracker);
 
     m_pView = new QWebEngineView();
-    auto* page = new QWebEnginePage(m_pProfile, m_pView);
+    auto* page = new CSilentPage(m_pProfile, m_pView);
     page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
     page->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, true);
     page->setAudioMuted(true);

@@ -38,7 +38,13 @@ void writeSite(const std::string& folder)
 {
     write(folder + "/index.html", "<html><head><title>Render</title></head><body>"
                                   "<a href='article.html'>1</a> <a href='lazy.html'>2</a> <a href='shadow.html'>3</a> "
-                                  "<a href='frame.html'>4</a> <a href='poll.html'>5</a></body></html>");
+                                  "<a href='frame.html'>4</a> <a href='poll.html'>5</a> <a href='dialog.html'>6</a>"
+                                  "</body></html>");
+    // Nobody answers a dialog in the job's browser: it must not wait for anybody.
+    write(folder + "/dialog.html", "<html><head><title>D</title></head><body onload=\"alert('load')\"><script>"
+                                   "alert('hello'); confirm('sure?'); prompt('name?');"
+                                   "document.body.insertAdjacentHTML('beforeend', '<p>AfterDialogs</p>');"
+                                   "</script><a href='javascript:alert(1)'>x</a></body></html>");
     write(folder + "/article.json", R"({"text": "ArticleFromJson"})");
     write(folder + "/article.html", "<html><head><title>A</title></head><body><div id='a'></div><script>"
                                     "fetch('article.json').then(r => r.json()).then(j => {"
@@ -116,15 +122,15 @@ TEST(RenderJobTest, SavesPagesAsScriptsBuildThem)
         const char* page;
         const char* text;
     } cases[] = {
-        {"article.html", "ArticleFromJson"},
-        {"shadow.html", "ShadowText"},
-        {"frame.html", "FrameText"},
-        {"poll.html", "PollText"},
+        {"article.html", "ArticleFromJson"}, {"shadow.html", "ShadowText"},   {"frame.html", "FrameText"},
+        {"poll.html", "PollText"},           {"dialog.html", "AfterDialogs"},
     };
     for (const auto& c : cases) {
         const std::string saved = read(out.path() + "/r/" + c.page);
         EXPECT_NE(saved.find(c.text), std::string::npos) << c.page << ":\n" << saved;
         EXPECT_EQ(saved.find("<script"), std::string::npos) << c.page;
+        EXPECT_EQ(saved.find("javascript:"), std::string::npos) << c.page;
+        EXPECT_EQ(saved.find("onload"), std::string::npos) << c.page;
         EXPECT_EQ(read(out.path() + "/p/" + c.page).find(c.text), std::string::npos) << c.page;
     }
 
