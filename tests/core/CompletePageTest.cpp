@@ -223,3 +223,28 @@ TEST(CompletePage, ASheetWithTooManyReferencesIsKeptAsItCame)
     EXPECT_EQ(Urls(page), (std::vector<std::string>{"http://h.test/dir/a.css (sheet)",
                                                     "http://h.test/dir/b.css (sheet)", "http://h.test/dir/q.png"}));
 }
+
+TEST(CompletePage, InlinePicturesBecomeFilesOnlyWhenStored)
+{
+    const std::string html =
+        "<img src='data:image/png;base64,iVBO%52w0K'><img src=\"data:image/png;base64,iVBO%52w0K\">"
+        "<img src='data:image/svg+xml,%3Csvg%3E%3C/svg%3E'><img src='data:text/html,<b>x</b>'>"
+        "<div style=\"background:url('data:image/gif;base64,R0lG')\"></div>"
+        "<img src='data:image/png;base64,!!!!'><img src='data:image/webp;base64,UklG'>";
+    CCompletePage page(html, kBase, "page.files");
+    std::vector<std::pair<std::string, std::string>> written;
+    page.SaveInlinePictures([&](const std::string& strName, std::string_view bytes) {
+        written.emplace_back(strName, std::string(bytes));
+        return strName.find(".webp") == std::string::npos; // the disk refuses one
+    });
+    const std::vector<std::pair<std::string, std::string>> expected = {{"picture.png", "\x89PNG\r\n"},
+                                                                       {"picture.svg", "<svg></svg>"},
+                                                                       {"picture.gif", "GIF"},
+                                                                       {"picture.webp", "RIF"}};
+    EXPECT_EQ(written, expected);
+    // The same picture twice is one file; what is not a picture, cannot be read or was not stored stays inline.
+    EXPECT_EQ(page.Rewritten(), "<img src=\"page.files/picture.png\"><img src=\"page.files/picture.png\">"
+                                "<img src=\"page.files/picture.svg\"><img src='data:text/html,<b>x</b>'>"
+                                "<div style=\"background:url(page.files/picture.gif)\"></div>"
+                                "<img src='data:image/png;base64,!!!!'><img src='data:image/webp;base64,UklG'>");
+}

@@ -39,7 +39,14 @@ void writeSite(const std::string& folder)
     write(folder + "/index.html", "<html><head><title>Render</title></head><body>"
                                   "<a href='article.html'>1</a> <a href='lazy.html'>2</a> <a href='shadow.html'>3</a> "
                                   "<a href='frame.html'>4</a> <a href='poll.html'>5</a> <a href='dialog.html'>6</a>"
-                                  "</body></html>");
+                                  " <a href='made.html'>7</a></body></html>");
+    // Pictures the page makes itself: one from a blob of fetched bytes, one written out as a data: address.
+    write(folder + "/made.html",
+          "<html><head><title>M</title></head><body><img id='b' alt='blob'>"
+          "<img alt='svg' src=\"data:image/svg+xml,%3Csvg xmlns='http://www.w3.org/2000/svg' width='4' height='4'%3E"
+          "%3Crect width='4' height='4' fill='red'/%3E%3C/svg%3E\"><script>"
+          "fetch('pics/p1.png').then(r => r.blob()).then(b => {"
+          "document.getElementById('b').src = URL.createObjectURL(b); });</script></body></html>");
     // Nobody answers a dialog in the job's browser: it must not wait for anybody.
     write(folder + "/dialog.html", "<html><head><title>D</title></head><body onload=\"alert('load')\"><script>"
                                    "alert('hello'); confirm('sure?'); prompt('name?');"
@@ -145,6 +152,19 @@ TEST(RenderJobTest, SavesPagesAsScriptsBuildThem)
     }
     EXPECT_EQ(nLocal, 30) << lazy;
     EXPECT_EQ(read(out.path() + "/p/lazy.html").find("lazy.files/"), std::string::npos);
+
+    // Pictures made by the page are files of its resource folder, not addresses only a browser knows.
+    const std::string made = read(out.path() + "/r/made.html");
+    EXPECT_EQ(made.find("blob:"), std::string::npos) << made;
+    EXPECT_EQ(made.find("data:"), std::string::npos) << made;
+    std::vector<std::string> madeFiles;
+    for (auto it = std::sregex_iterator(made.begin(), made.end(), picture); it != std::sregex_iterator(); ++it) {
+        madeFiles.push_back(read(out.path() + "/r/" + std::string((*it)[1])));
+        EXPECT_EQ(std::string((*it)[1]).rfind("made.files/", 0), 0u) << made;
+    }
+    ASSERT_EQ(madeFiles.size(), 2u) << made;
+    EXPECT_EQ(madeFiles[0].rfind("\x89PNG", 0), 0u);
+    EXPECT_NE(madeFiles[1].find("<rect width='4'"), std::string::npos) << madeFiles[1];
 }
 
 TEST(RenderJobTest, IsRefusedWithoutTheRenderer)

@@ -57,6 +57,91 @@ bool IsUtf8WithHighBytes(std::string_view s)
     return bHigh;
 }
 
+int HexValue(char c)
+{
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+int Base64Value(char c)
+{
+    return IsAsciiLetter(c)       ? (c <= 'Z' && c >= 'A' ? c - 'A' : c - 'a' + 26)
+           : c >= '0' && c <= '9' ? c - '0' + 52
+           : c == '+' || c == '-' ? 62
+           : c == '/' || c == '_' ? 63
+                                  : -1;
+}
+
+// The bytes of a picture given as a data: address and the extension its type calls for; false when the
+// address is not a picture or cannot be read.
+bool DecodeInlinePicture(std::string_view address, std::string& bytes, std::string& ext)
+{
+    if (!ascii::StartsWithNoCase(address, "data:")) {
+        return false;
+    }
+    const std::size_t comma = address.find(',');
+    if (comma == std::string_view::npos) {
+        return false;
+    }
+    const std::string header = ascii::ToLower(address.substr(5, comma - 5));
+    const std::string type = header.substr(0, header.find(';'));
+    if (type.rfind("image/", 0) != 0) {
+        return false;
+    }
+    const bool bBase64 = header.size() >= 7 && header.compare(header.size() - 7, 7, ";base64") == 0;
+    std::string text;
+    const std::string_view data = address.substr(comma + 1);
+    text.reserve(data.size());
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '%' && i + 2 < data.size() && HexValue(data[i + 1]) >= 0 && HexValue(data[i + 2]) >= 0) {
+            text += static_cast<char>(HexValue(data[i + 1]) * 16 + HexValue(data[i + 2]));
+            i += 2;
+        } else {
+            text += data[i];
+        }
+    }
+    if (bBase64) {
+        bytes.clear();
+        bytes.reserve(text.size() / 4 * 3);
+        unsigned nBits = 0;
+        int nCount = 0;
+        for (char c : text) {
+            if (c == '=') {
+                break;
+            }
+            const int v = Base64Value(c);
+            if (v < 0) {
+                if (IsSpace(c)) {
+                    continue;
+                }
+                return false;
+            }
+            nBits = (nBits << 6) | static_cast<unsigned>(v);
+            nCount += 6;
+            if (nCount >= 8) {
+                nCount -= 8;
+                bytes += static_cast<char>((nBits >> nCount) & 0xFF);
+            }
+        }
+    } else {
+        bytes = std::move(text);
+    }
+    if (bytes.empty()) {
+        return false;
+    }
+    static const std::map<std::string, std::string, std::less<>> kExtensions = {
+        {"image/png", ".png"},   {"image/jpeg", ".jpg"},   {"image/jpg", ".jpg"},
+        {"image/gif", ".gif"},   {"image/webp", ".webp"},  {"image/svg+xml", ".svg"},
+        {"image/bmp", ".bmp"},   {"image/x-icon", ".ico"}, {"image/vnd.microsoft.icon", ".ico"},
+        {"image/avif", ".avif"},
+    };
+    const auto it = kExtensions.find(type);
+    ext = it == kExtensions.end() ? std::string(".img") : it->second;
+    return true;
+}
+
 } // namespace
 
 CCompletePage::CCompletePage(std::string_view page,
@@ -427,6 +512,41 @@ void CCompletePage::AddSheet(std::size_t nIndex, std::string_view text)
         sheet.refIndex.push_back(nRef);
     }
     m_sheets.emplace(nIndex, std::move(sheet));
+}
+
+void CCompletePage::SaveInlinePictures(
+    const std::function<bool(const std::string& strFileName, std::string_view bytes)>& write)
+{
+    std::map<std::string, int, std::less<>> done; // per address: its requisite, or -1 when not stored
+    for (Ref& ref : m_refs) {
+        if (ref.nRequisite >= 0) {
+            continue;
+        }
+        const std::string_view address = Trim(ref.strWritten);
+        if (!ascii::StartsWithNoCase(address, "data:image/")) {
+            continue;
+        }
+        if (auto it = done.find(address); it != done.end()) {
+            ref.nRequisite = it->second;
+            continue;
+        }
+        int nRequisite = -1;
+        std::string bytes;
+        std::string ext;
+        if (DecodeInlinePicture(address, bytes, ext)) {
+            Requisite requisite;
+            requisite.strFileName = FileNameFor("picture" + ext, false);
+            if (write(requisite.strFileName, bytes)) {
+                requisite.strUrl = std::string(address);
+                requisite.state = Requisite::State::Saved;
+                m_requisites.push_back(std::move(requisite));
+                nRequisite = static_cast<int>(m_requisites.size() - 1);
+            }
+        }
+        done.emplace(std::string(address), nRequisite);
+        ref.nRequisite = nRequisite;
+        ref.strFragment.clear();
+    }
 }
 
 std::string CCompletePage::Value(int nRef, bool bInSheet) const

@@ -70,6 +70,10 @@ public:
     // A style sheet requisite arrived with this text: its references become requisites too. Only where
     // they stand is kept, not the text.
     void AddSheet(std::size_t nIndex, std::string_view text);
+    // Pictures the page holds inline (data: addresses of an image type) become files of the resource
+    // folder: write is asked to store each distinct one under the name given, and the references to
+    // those it stored point at the file from then on. Call before the sheets are saved.
+    void SaveInlinePictures(const std::function<bool(const std::string& strFileName, std::string_view bytes)>& write);
     // The page with its references pointed at the saved files.
     std::string Rewritten() const;
     // A saved sheet, given the same text again, with its references pointed at the files beside it;

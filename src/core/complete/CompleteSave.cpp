@@ -11,6 +11,11 @@ bool SaveCompletePage(CCompletePage& complete,
                       const std::atomic<bool>* pCancel,
                       std::string* pWhy)
 {
+    if (target.bInlinePictures) {
+        complete.SaveInlinePictures([&target](const std::string& strFileName, std::string_view bytes) {
+            return files::WriteFile(files::Join(target.strResourceFolder, strFileName), bytes);
+        });
+    }
     SaveRequisites(complete, target.strResourceFolder, target.strPageUrl, fetch, report, pCancel);
     if (pCancel && pCancel->load()) {
         // Its files were cut off: the page would point at files that are not there.

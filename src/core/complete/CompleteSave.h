@@ -14,6 +14,8 @@ struct CompleteSaveTarget
     std::string strResourceFolder; // the page's resource folder, existing
     std::string strPagePath;       // the page file
     int bKeepScripts = 1;
+    // Pictures the page holds as data: addresses are written out as files of the resource folder.
+    bool bInlinePictures = false;
 };
 
 // Saves page complete: everything it needs into the resource folder (reported one by one), then the

@@ -676,6 +676,8 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             target.strResourceFolder = resourceFolder;
             target.strPagePath = projectFolder + strName + m_list.strExt;
             target.bKeepScripts = m_task.m_bKeepScripts;
+            // The browser hands over the pictures a page made itself as data: addresses.
+            target.bInlinePictures = m_pRender != nullptr;
             std::string strWhy;
             const bool bOk = SaveCompletePage(
                 *page.complete, target, [this, i](std::vector<RequisiteTransfer>& batch) { fetchRequisites(batch, i); },
