@@ -132,6 +132,13 @@ void CPageRenderer::AddCookie(const QString& strLine)
     m_pProfile->cookieStore()->setCookie(cookie, QUrl(scheme + QStringLiteral("://") + host + QLatin1Char('/')));
 }
 
+void CPageRenderer::SetMaxBytes(qint64 nBytes)
+{
+    if (nBytes > 0) {
+        m_nMaxBytes = nBytes;
+    }
+}
+
 void CPageRenderer::Render(const QUrl& url, int nTimeoutMs, std::function<void(RenderedPage)> done)
 {
     m_result = RenderedPage();
@@ -220,22 +227,27 @@ void CPageRenderer::scrollStep()
 void CPageRenderer::write()
 {
     m_phase = Phase::Writing;
-    m_pView->page()->runJavaScript(scriptText(QStringLiteral(":/render/Serialize.js")),
-                                   QWebEngineScript::ApplicationWorld, [this](const QVariant& value) {
-                                       const QVariantMap map = value.toMap();
-                                       m_result.html = map.value(QStringLiteral("html")).toString().toUtf8();
-                                       for (const QVariant& note : map.value(QStringLiteral("notes")).toList()) {
-                                           m_result.notes << note.toString();
-                                       }
-                                       if (m_result.html.isEmpty()) {
-                                           m_result.status = RenderedPage::Status::Failed;
-                                           m_result.notes << QStringLiteral("the page could not be written");
-                                       } else {
-                                           m_result.status =
-                                               m_bTimedOut ? RenderedPage::Status::Unsettled : RenderedPage::Status::Ok;
-                                       }
-                                       finish();
-                                   });
+    // A UTF-8 page has at least as many bytes as its text has UTF-16 units: the script refuses a page
+    // over the limit before it is handed across.
+    const QString script = QStringLiteral("var trawlixMaxChars = %1;\n").arg(m_nMaxBytes) +
+                           scriptText(QStringLiteral(":/render/Serialize.js"));
+    m_pView->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [this](const QVariant& value) {
+        const QVariantMap map = value.toMap();
+        m_result.html = map.value(QStringLiteral("html")).toString().toUtf8();
+        for (const QVariant& note : map.value(QStringLiteral("notes")).toList()) {
+            m_result.notes << note.toString();
+        }
+        if (map.value(QStringLiteral("tooLarge")).toBool() || m_result.html.size() > m_nMaxBytes) {
+            m_result.html.clear();
+            m_result.status = RenderedPage::Status::TooLarge;
+        } else if (m_result.html.isEmpty()) {
+            m_result.status = RenderedPage::Status::Failed;
+            m_result.notes << QStringLiteral("the page could not be written");
+        } else {
+            m_result.status = m_bTimedOut ? RenderedPage::Status::Unsettled : RenderedPage::Status::Ok;
+        }
+        finish();
+    });
 }
 
 void CPageRenderer::finish()

@@ -22,6 +22,7 @@ struct RenderedPage
         Ok,        // loaded, settled and written
         Unsettled, // the network never went quiet: written as it was at the time limit
         Failed,    // the page could not be loaded
+        TooLarge,  // larger than the limit: not written
     };
     Status status = Status::Failed;
     QString strUrl;    // the address the page ended at
@@ -43,6 +44,8 @@ public:
 
     // One line of a Netscape cookie file; sent with every request to its host.
     void AddCookie(const QString& strLine);
+    // A page whose markup would be larger than this is refused.
+    void SetMaxBytes(qint64 nBytes);
     // Renders url, giving up waiting after nTimeoutMs; done is called once, on the UI thread.
     void Render(const QUrl& url, int nTimeoutMs, std::function<void(RenderedPage)> done);
 
@@ -74,6 +77,7 @@ private:
     QTimer m_poll;
     QElapsedTimer m_elapsed;
     int m_nTimeoutMs = 0;
+    qint64 m_nMaxBytes = qint64(64) << 20;
     int m_nScrollSteps = 0;
     bool m_bPollPending = false;
     bool m_bTimedOut = false;

@@ -60,6 +60,8 @@ void CRenderServer::takeLines()
         const QStringList fields = line.split(QLatin1Char('\t'));
         if (fields.value(0) == QStringLiteral("COOKIE")) {
             m_renderer.AddCookie(line.section(QLatin1Char('\t'), 1));
+        } else if (fields.value(0) == QStringLiteral("LIMIT") && fields.size() >= 2) {
+            m_renderer.SetMaxBytes(fields[1].toLongLong());
         } else if (fields.value(0) == QStringLiteral("RENDER") && fields.size() >= 3) {
             m_bBusy = true;
             m_renderer.Render(QUrl(line.section(QLatin1Char('\t'), 2)), fields[1].toInt(),
@@ -79,8 +81,10 @@ void CRenderServer::answer(const RenderedPage& page)
     }
     const char* status = page.status == RenderedPage::Status::Ok          ? "ok"
                          : page.status == RenderedPage::Status::Unsettled ? "unsettled"
+                         : page.status == RenderedPage::Status::TooLarge  ? "toolarge"
                                                                           : "failed";
-    const QByteArray& html = page.status == RenderedPage::Status::Failed ? QByteArray() : page.html;
+    const bool bWritten = page.status == RenderedPage::Status::Ok || page.status == RenderedPage::Status::Unsettled;
+    const QByteArray& html = bWritten ? page.html : QByteArray();
     writeOut(QByteArray("DONE\t") + status + '\t' + QByteArray::number(html.size()) + '\t' + oneLine(page.strUrl) +
              '\n');
     writeOut(html);

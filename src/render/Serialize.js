@@ -1,7 +1,8 @@
 // Writes the document as it is shown now: the current DOM, each picture with the address the browser
 // chose, form values as shown, open shadow roots and same-origin frames flattened into the markup.
 // Scripts, event handlers, javascript: addresses and <noscript> go, so the copy shows the same without
-// running anything. Returns {html, notes}.
+// running anything. Returns {html, notes}, or tooLarge when the markup has more characters than
+// trawlixMaxChars, if that is set.
 (function () {
     const VOID = new Set(['area', 'base', 'br', 'col', 'embed', 'hr', 'img', 'input', 'keygen', 'link', 'meta',
                           'param', 'source', 'track', 'wbr']);
@@ -155,5 +156,8 @@
     }
 
     const html = '<!DOCTYPE html>\n' + ser(document.documentElement);
+    if (typeof trawlixMaxChars === 'number' && html.length > trawlixMaxChars) {
+        return {html: '', notes: notes, tooLarge: true};
+    }
     return {html: html, notes: notes};
 })()

@@ -39,7 +39,16 @@ void writeSite(const std::string& folder)
     write(folder + "/index.html", "<html><head><title>Render</title></head><body>"
                                   "<a href='article.html'>1</a> <a href='lazy.html'>2</a> <a href='shadow.html'>3</a> "
                                   "<a href='frame.html'>4</a> <a href='poll.html'>5</a> <a href='dialog.html'>6</a>"
-                                  " <a href='made.html'>7</a></body></html>");
+                                  " <a href='made.html'>7</a> <a href='big.html'>8</a> <a href='wide.html'>9</a>"
+                                  "</body></html>");
+    // Pages whose scripts build more than the job's limit (lowered to 1 MB for the test): one in plain
+    // letters, one in characters of three bytes each that count as fewer than the limit.
+    write(folder + "/big.html", "<html><head><title>B</title></head><body><div id='d'></div><script>"
+                                "document.getElementById('d').innerHTML = ('<p>' + 'x'.repeat(1000) + '</p>')"
+                                ".repeat(1500);</script></body></html>");
+    write(folder + "/wide.html", "<html><head><meta charset='utf-8'><title>W</title></head><body><p id='d'></p>"
+                                 "<script>document.getElementById('d').textContent = '\u4e2d'.repeat(400000);"
+                                 "</script></body></html>");
     // Pictures the page makes itself: one from a blob of fetched bytes, one written out as a data: address.
     write(folder + "/made.html",
           "<html><head><title>M</title></head><body><img id='b' alt='blob'>"
@@ -116,9 +125,20 @@ TEST(RenderJobTest, SavesPagesAsScriptsBuildThem)
     server.ServeFolder(site.path());
 
     ProcessResult rendered = RunCli({"get", "--top", server.Url("/index.html"), "--project", "r", "--folder",
-                                     out.path(), "--render", "--render-timeout", "10"});
-    ASSERT_EQ(rendered.nExitCode, 0) << rendered.strOut << rendered.strErr;
+                                     out.path(), "--render", "--render-timeout", "10"},
+                                    {"TRAWLIX_RENDER_MAX_BYTES=1000000"});
+    // The pages over the limit fail the job; every other page is saved.
+    ASSERT_EQ(rendered.nExitCode, 1) << rendered.strOut << rendered.strErr;
     EXPECT_NE(rendered.strOut.find("did not settle"), std::string::npos) << rendered.strOut;
+    const std::string refused = "the rendered page is larger than 64 MiB";
+    std::size_t nRefused = 0;
+    for (auto at = rendered.strOut.find(refused); at != std::string::npos; at = rendered.strOut.find(refused, at + 1)) {
+        ++nRefused;
+    }
+    EXPECT_GE(nRefused, 2u) << rendered.strOut;
+    EXPECT_FALSE(files::IsRegularFile(out.path() + "/r/big.html"));
+    EXPECT_FALSE(files::IsRegularFile(out.path() + "/r/wide.html"));
+    EXPECT_EQ(rendered.strOut.find("unknown error"), std::string::npos) << rendered.strOut;
     EXPECT_EQ(renderersRunning(), 0);
 
     ProcessResult plain = RunCli({"get", "--top", server.Url("/index.html"), "--project", "p", "--folder", out.path()});

@@ -98,7 +98,8 @@ bool renderPage(CRenderClient& render,
                 const std::string& strUrl,
                 const std::atomic<bool>* pCancel,
                 std::string& body,
-                std::string& strFinalUrl)
+                std::string& strFinalUrl,
+                std::string* pWhy = nullptr)
 {
     CRenderClient::Result result = render.Render(strUrl, task.m_nRenderTimeoutMs, pCancel);
     auto note = [&task](const std::string& text) {
@@ -119,12 +120,25 @@ bool renderPage(CRenderClient& render,
         break;
     case Status::TooLarge:
         note("     the rendered page is larger than 64 MiB; not saved");
+        if (pWhy) {
+            *pWhy = "the rendered page is larger than 64 MiB";
+        }
         return false;
     case Status::Failed:
+        if (pWhy) {
+            *pWhy = "the browser could not load the page";
+        }
+        return false;
     case Status::Cancelled:
+        if (pWhy) {
+            *pWhy = "cancelled";
+        }
         return false;
     case Status::Broken:
         note("     the page renderer stopped answering");
+        if (pWhy) {
+            *pWhy = "the page renderer stopped answering";
+        }
         return false;
     }
     body = std::move(result.html);
@@ -461,7 +475,7 @@ void CPageRun::startFetch(int i)
         }
         page.state = Page::State::Fetched;
         page.strUrl = m_list.urls[i];
-        page.nResult = renderPage(*m_pRender, m_task, m_list.urls[i], m_pCancel, page.body, page.strUrl)
+        page.nResult = renderPage(*m_pRender, m_task, m_list.urls[i], m_pCancel, page.body, page.strUrl, &page.strWhy)
                            ? CHttpFetcher::kFetchOk
                            : CHttpFetcher::kFetchFailed;
         return;

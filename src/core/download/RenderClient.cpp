@@ -66,6 +66,17 @@ std::string CRenderClient::ProgramPath()
     return files::IsRegularFile(path) && ::access(path.c_str(), X_OK) == 0 ? path : std::string();
 }
 
+std::size_t CRenderClient::MaxPageBytes()
+{
+    if (const char* env = std::getenv("TRAWLIX_RENDER_MAX_BYTES"); env && *env) {
+        const unsigned long long n = std::strtoull(env, nullptr, 10);
+        if (n > 0 && n < kMaxPageBytes) {
+            return static_cast<std::size_t>(n);
+        }
+    }
+    return kMaxPageBytes;
+}
+
 bool CRenderClient::Start(const std::atomic<bool>* pCancel, std::string* pWhy)
 {
     const std::string program = ProgramPath();
@@ -127,7 +138,11 @@ bool CRenderClient::Start(const std::atomic<bool>* pCancel, std::string* pWhy)
     const long long nDeadline = nowMs() + kStartMs;
     while (readLine(line, nDeadline, pCancel)) {
         if (line == "READY") {
-            return true;
+            // The browser refuses a larger page itself, rather than send it only to be dropped.
+            if (send("LIMIT\t" + std::to_string(MaxPageBytes()) + "\n")) {
+                return true;
+            }
+            break;
         }
     }
     Close();
@@ -167,7 +182,7 @@ CRenderClient::Result CRenderClient::Render(const std::string& strUrl, int nTime
         if (!fields[3].empty()) {
             result.strUrl = fields[3];
         }
-        const bool bTooLarge = nBytes > kMaxPageBytes;
+        const bool bTooLarge = nBytes > MaxPageBytes() || fields[1] == "toolarge";
         if (!readBytes(nBytes, bTooLarge ? nullptr : &result.html, nDeadline, pCancel)) {
             break;
         }

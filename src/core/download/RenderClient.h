@@ -13,6 +13,9 @@ class CRenderClient
 public:
     // A rendered page larger than this is refused.
     static constexpr std::size_t kMaxPageBytes = 64u << 20;
+    // The limit in force: kMaxPageBytes, or a lower one from $TRAWLIX_RENDER_MAX_BYTES (for tests,
+    // which cannot wait for a browser to build 64 MiB).
+    static std::size_t MaxPageBytes();
 
     struct Result
     {
