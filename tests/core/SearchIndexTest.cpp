@@ -3,7 +3,11 @@
 #include "search/SearchIndex.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <set>
 
 #include <gtest/gtest.h>
@@ -17,6 +21,7 @@
 #include "project/ProjectStore.h"
 #include "search/PageText.h"
 #include "search/SearchQueue.h"
+#include "search/SearchService.h"
 #include "search/SearchTokenizer.h"
 
 namespace
@@ -251,6 +256,100 @@ TEST_F(SearchProject, FollowsJobsRenamesDeletesAndFilesChangedOnDisk)
     EXPECT_EQ(find("replaced"), (std::set<std::string>{"gb.htm"}));
     ASSERT_EQ(std::remove(page("gb.htm").c_str()), 0);
     EXPECT_EQ(find("replaced"), (std::set<std::string>{}));
+}
+
+TEST_F(SearchProject, FollowsTheProjectsAWindowHolds)
+{
+    const auto hitsOf = [this](const std::string& query) {
+        std::vector<SearchHit> hits;
+        EXPECT_TRUE(index.Search(query, {}, hits)) << query;
+        return hits;
+    };
+    // Projects never saved: their pages are found under no project file.
+    const CProjectObject book = MakeProject(
+        "书", {MakePage("国标", page("gb.htm"), "http://h/gb"), MakePage("统一码", page("utf.htm"), "http://h/utf")});
+    index.SyncProjects("", {book});
+    std::vector<SearchHit> hits = hitsOf("工具");
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].m_strProjectFile, "");
+
+    // Saved as a file, the pages go with it; what the file does not hold goes with the unsaved projects.
+    writePage("loose.htm", "<p>未保存的页面</p>");
+    index.AddPage("", "书", MakePage("散", page("loose.htm"), "http://h/loose"));
+    index.SyncProjects(wbr, {book});
+    index.SyncProjects("", {});
+    hits = hitsOf("工具");
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(hits[0].m_strProjectFile, wbr);
+    EXPECT_EQ(namesOf(hitsOf("未保存")), (std::set<std::string>{}));
+
+    // The tree's edits: a project renamed, a page retitled and moved, a page dropped, a local page added.
+    SyncCounts counts;
+    index.SyncProjects(wbr,
+                       {MakeProject("书架", {MakePage("新标题", page("gb.htm"), "http://h/gb")}),
+                        MakeProject("本地", {MakePage("其他", page("other.htm"), page("other.htm"))})},
+                       &counts);
+    EXPECT_EQ(counts.m_nPages, 2);
+    EXPECT_EQ(counts.m_nRead, 1);
+    EXPECT_EQ(counts.m_nRemoved, 1);
+    EXPECT_EQ(find("工具", {"", "书架", 0}), (std::set<std::string>{"gb.htm"}));
+    EXPECT_EQ(find("新标题"), (std::set<std::string>{"gb.htm"}));
+    EXPECT_EQ(find("老鼠", {wbr, "本地", 0}), (std::set<std::string>{"other.htm"}));
+    EXPECT_EQ(find("内核"), (std::set<std::string>{}));
+
+    // Marks of the caller's choosing around the matches.
+    SearchScope marked;
+    marked.m_strMatchOpen = "<";
+    marked.m_strMatchClose = ">";
+    ASSERT_TRUE(index.Search("鼠标", marked, hits));
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_NE(hits[0].m_strSnippet.find("<鼠标>"), std::string::npos) << hits[0].m_strSnippet;
+}
+
+TEST_F(SearchProject, ServiceIndexesAndAnswersOnThreadsOfItsOwn)
+{
+    const std::string strIndex = folder.file("data/search.sqlite");
+    // A file that is no index at all: the service rebuilds it before its first query, from the project
+    // files the index knew.
+    {
+        CSearchIndex first(strIndex);
+        ASSERT_TRUE(first.SyncProjectFile(wbr, nullptr));
+    }
+    ASSERT_TRUE(files::WriteFile(strIndex, std::string(8192, 'x')));
+
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::map<std::uint64_t, std::set<std::string>> results;
+    int nIndexed = 0;
+    {
+        CSearchService service(
+            strIndex,
+            [&] {
+                std::lock_guard guard(mutex);
+                ++nIndexed;
+            },
+            [&](std::uint64_t nQuery, std::vector<SearchHit> hits, SearchStatus status) {
+                EXPECT_EQ(status.m_code, SearchStatus::Code::Ok) << status.m_strMessage;
+                std::lock_guard guard(mutex);
+                results[nQuery] = namesOf(hits);
+                arrived.notify_all();
+            });
+        const auto await = [&](std::uint64_t nQuery) {
+            std::unique_lock lock(mutex);
+            EXPECT_TRUE(arrived.wait_for(lock, std::chrono::seconds(30), [&] { return results.count(nQuery) > 0; }));
+            return results[nQuery];
+        };
+        EXPECT_EQ(await(service.Search("鼠", {})), (std::set<std::string>{"gb.htm", "other.htm"}));
+
+        writePage("new.htm", "<p>刚保存的页面</p>");
+        service.AddPage(wbr, "书", MakePage("新", page("new.htm"), "http://h/new"));
+        service.WaitIndexed();
+        EXPECT_EQ(await(service.Search("刚保存", {})), (std::set<std::string>{"new.htm"}));
+        service.SyncProjects(wbr, {MakeProject("书", {MakePage("新", page("new.htm"), "http://h/new")})});
+        service.WaitIndexed();
+        EXPECT_EQ(await(service.Search("鼠", {})), (std::set<std::string>{}));
+    }
+    EXPECT_GE(nIndexed, 3);
 }
 
 TEST_F(SearchProject, RebuildsADamagedIndexFromTheProjectFiles)

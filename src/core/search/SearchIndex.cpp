@@ -398,7 +398,40 @@ bool CSearchIndex::syncLocked(const std::string& strProjectFile, SyncCounts* cou
     std::vector<CProjectObject> projects;
     store.GetProjects(projects);
     rememberProjectFile(strProjectFile);
+    // A damaged project file lists only the pages before the damage: the rest are kept, not dropped.
+    syncPages(strProjectFile, projects, code == Code::Ok, n);
+    if (code != Code::Ok && status) {
+        status->m_code = SearchStatus::Code::ProjectFile;
+        status->m_strMessage = store.LastStatus().m_strMessage;
+    }
+    return code == Code::Ok && !m_bDamaged;
+}
 
+void CSearchIndex::SyncProjects(const std::string& strProjectFile,
+                                const std::vector<CProjectObject>& projects,
+                                SyncCounts* counts)
+{
+    std::lock_guard guard(m_lock);
+    const std::string strAbsProjectFile = files::AbsolutePath(strProjectFile);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!ensureOpen(nullptr)) {
+            return;
+        }
+        rememberProjectFile(strAbsProjectFile);
+        SyncCounts local;
+        syncPages(strAbsProjectFile, projects, true, counts ? *counts : local);
+        if (!m_bDamaged) {
+            return;
+        }
+    }
+}
+
+void CSearchIndex::syncPages(const std::string& strProjectFile,
+                             const std::vector<CProjectObject>& projects,
+                             bool bComplete,
+                             SyncCounts& n)
+{
+    n = {};
     struct Row
     {
         std::int64_t id;
@@ -471,8 +504,7 @@ bool CSearchIndex::syncLocked(const std::string& strProjectFile, SyncCounts* cou
             }
         }
     }
-    // A damaged project file lists only the pages before the damage: the rest are kept, not dropped.
-    if (code == Code::Ok) {
+    if (bComplete) {
         for (const auto& [strFile, row] : rows) {
             if (row.strProjectFile == strProjectFile && listed.count(strFile) == 0) {
                 removeById(row.id);
@@ -481,11 +513,6 @@ bool CSearchIndex::syncLocked(const std::string& strProjectFile, SyncCounts* cou
         }
     }
     exec("COMMIT");
-    if (code != Code::Ok && status) {
-        status->m_code = SearchStatus::Code::ProjectFile;
-        status->m_strMessage = store.LastStatus().m_strMessage;
-    }
-    return code == Code::Ok && !m_bDamaged;
 }
 
 void CSearchIndex::RemovePage(const std::string& strFile)
@@ -666,7 +693,7 @@ bool CSearchIndex::Search(const std::string& strQuery,
         }
         CStatement query(m_pDb,
                          "SELECT p.path, p.title, p.project_file, p.project,"
-                         " snippet(page_text, -1, '\xE3\x80\x90', '\xE3\x80\x91', '\xE2\x80\xA6', 24),"
+                         " snippet(page_text, -1, ?5, ?6, '\xE2\x80\xA6', 24),"
                          " p.id, p.mtime, p.size"
                          " FROM page_text JOIN pages p ON p.id = page_text.rowid"
                          " WHERE page_text MATCH ?1 AND (?2 = '' OR p.project_file=?2) AND (?3 = '' OR p.project=?3)"
@@ -677,6 +704,7 @@ bool CSearchIndex::Search(const std::string& strQuery,
         }
         query.Bind(1, strFts).Bind(2, absScope.m_strProjectFile).Bind(3, absScope.m_strProject);
         query.Bind(4, static_cast<std::int64_t>(scope.m_nLimit > 0 ? scope.m_nLimit : -1));
+        query.Bind(5, scope.m_strMatchOpen).Bind(6, scope.m_strMatchClose);
         std::vector<std::int64_t> stale;
         int rc = SQLITE_ROW;
         while ((rc = query.Step()) == SQLITE_ROW) {

@@ -8,6 +8,7 @@
 
 struct sqlite3;
 class CProjectInfor;
+class CProjectObject;
 
 // One page that a search found.
 struct SearchHit
@@ -25,6 +26,9 @@ struct SearchScope
     std::string m_strProjectFile; // empty: every project file
     std::string m_strProject;     // empty: every project
     int m_nLimit = 20;
+    // What the snippet puts around each match.
+    std::string m_strMatchOpen = "\xE3\x80\x90";  // 【
+    std::string m_strMatchClose = "\xE3\x80\x91"; // 】
 };
 
 // What a call on the index came to.
@@ -77,6 +81,11 @@ public:
     // Brings the index in line with a project file: its new and changed pages read, titles and projects
     // taken over, pages it no longer lists dropped. False with status when the file cannot be read.
     bool SyncProjectFile(const std::string& strProjectFile, SyncCounts* counts, SearchStatus* status = nullptr);
+    // The same with the projects as a window holds them, saved or not, without reading the file. An empty
+    // project file stands for projects never saved to one.
+    void SyncProjects(const std::string& strProjectFile,
+                      const std::vector<CProjectObject>& projects,
+                      SyncCounts* counts = nullptr);
 
     // The tree's edits, followed without reading the project file again.
     void RemovePage(const std::string& strFile);
@@ -119,6 +128,10 @@ private:
     void removeById(std::int64_t id);
     bool refresh(const std::vector<std::int64_t>& ids);
     bool syncLocked(const std::string& strProjectFile, SyncCounts* counts, SearchStatus* status);
+    void syncPages(const std::string& strProjectFile,
+                   const std::vector<CProjectObject>& projects,
+                   bool bComplete,
+                   SyncCounts& n);
     void rememberProjectFile(const std::string& strProjectFile);
     void forgetProjectFile(const std::string& strProjectFile);
     void loadProjectFileList();

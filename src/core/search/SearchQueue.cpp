@@ -25,7 +25,16 @@ void CSearchQueue::Add(const std::string& strProjectFile, const std::string& str
 {
     {
         std::lock_guard guard(m_mutex);
-        m_items.push_back({strProjectFile, strProject, page});
+        m_items.push_back({strProjectFile, strProject, page, {}});
+    }
+    m_changed.notify_all();
+}
+
+void CSearchQueue::Post(std::function<void(CSearchIndex&)> change)
+{
+    {
+        std::lock_guard guard(m_mutex);
+        m_items.push_back({{}, {}, {}, std::move(change)});
     }
     m_changed.notify_all();
 }
@@ -44,18 +53,26 @@ void CSearchQueue::run()
         if (m_items.empty()) {
             return;
         }
-        // Pages of one project go in together; a job's pages arrive in runs of the same project.
-        std::vector<CProjectInfor> batch;
-        const std::string strProjectFile = m_items.front().strProjectFile;
-        const std::string strProject = m_items.front().strProject;
-        while (!m_items.empty() && m_items.front().strProjectFile == strProjectFile &&
-               m_items.front().strProject == strProject) {
-            batch.push_back(std::move(m_items.front().page));
+        std::function<void(CSearchIndex&)> work = std::move(m_items.front().change);
+        if (!work) {
+            // Pages of one project go in together; a job's pages arrive in runs of the same project.
+            std::vector<CProjectInfor> batch;
+            const std::string strProjectFile = m_items.front().strProjectFile;
+            const std::string strProject = m_items.front().strProject;
+            while (!m_items.empty() && !m_items.front().change && m_items.front().strProjectFile == strProjectFile &&
+                   m_items.front().strProject == strProject) {
+                batch.push_back(std::move(m_items.front().page));
+                m_items.pop_front();
+            }
+            work = [strProjectFile, strProject, batch = std::move(batch)](CSearchIndex& index) {
+                index.AddPages(strProjectFile, strProject, batch);
+            };
+        } else {
             m_items.pop_front();
         }
         m_bBusy = true;
         lock.unlock();
-        m_index.AddPages(strProjectFile, strProject, batch);
+        work(m_index);
         if (m_onIndexed) {
             m_onIndexed();
         }

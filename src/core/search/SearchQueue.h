@@ -13,11 +13,12 @@ class CSearchIndex;
 
 // Indexes saved pages on a thread of its own, so a download job (or the window) never waits for the
 // index: Add returns at once and the page is read and indexed shortly after, several at a time in one
-// transaction.
+// transaction. Other changes to the index (Post) run on the same thread, in the order they were given.
 class CSearchQueue
 {
 public:
-    // index must outlive the queue. onIndexed, when set, is called on the queue's thread after each batch.
+    // index must outlive the queue. onIndexed, when set, is called on the queue's thread after each batch
+    // and each posted change.
     explicit CSearchQueue(CSearchIndex& index, std::function<void()> onIndexed = {});
     // Indexes what is still waiting, then ends the thread.
     ~CSearchQueue();
@@ -25,6 +26,8 @@ public:
     CSearchQueue& operator=(const CSearchQueue&) = delete;
 
     void Add(const std::string& strProjectFile, const std::string& strProject, const CProjectInfor& page);
+    // Runs change on the queue's thread after everything added or posted before it.
+    void Post(std::function<void(CSearchIndex&)> change);
     // Blocks until every page added so far is indexed.
     void Wait();
 
@@ -34,6 +37,7 @@ private:
         std::string strProjectFile;
         std::string strProject;
         CProjectInfor page;
+        std::function<void(CSearchIndex&)> change; // set: a change, not a page
     };
     void run();
 

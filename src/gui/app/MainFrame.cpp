@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QToolBar>
 #include <QWebEngineProfile>
@@ -33,6 +34,9 @@
 #include "project/ProjectCommands.h"
 #include "project/ProjectTree.h"
 #include "project/TrawlixDoc.h"
+#include "search/DesktopSearch.h"
+#include "search/SearchHitTab.h"
+#include "search/SearchPanel.h"
 #include "ui/Icons.h"
 #include "ui/ProgStatusBar.h"
 #include "ui/ToolBarEx.h"
@@ -67,6 +71,7 @@ CMainFrame::CMainFrame(QWidget* parent)
     createToolBars();
     createMenus();
     wireDocument();
+    wireSearch();
     wireJobs();
     wireView();
     CCommandContext context;
@@ -132,6 +137,7 @@ void CMainFrame::wireJobs()
     connect(m_pJobs, &CDownloadJobs::pageSaved, this, [this](const CDownloadJobs::SavedPage& page) {
         if (QTreeWidgetItem* project = m_wndProjectBar->ProjectByKey(page.key)) {
             m_wndProjectBar->AddPage(project, page.strTitle, page.strFile, page.strUrl, false);
+            m_pSearch->PageSaved(m_wndProjectBar->GetItemText(project), page.strTitle, page.strFile, page.strUrl);
         }
     });
     connect(m_pJobs, &CDownloadJobs::logLine, m_wndMessageBar, &CMessageBar::AppendLine);
@@ -146,6 +152,43 @@ void CMainFrame::wireJobs()
         }
         PrepareCompleteTask(task, m_pCookies, project);
     });
+}
+
+void CMainFrame::wireSearch()
+{
+    m_pSearch = new CDesktopSearch(toQ(CSearchIndex::DefaultPath()),
+                                   {[this] {
+                                        std::vector<CProjectObject> projects;
+                                        m_wndProjectBar->CollectProjects(projects);
+                                        return projects;
+                                    },
+                                    [this] { return m_pDoc->Path(); }},
+                                   this);
+    // Every edit of the projects marks the document modified; opening and saving use the file.
+    connect(m_pDoc, &CTrawlixDoc::modifiedChanged, m_pSearch, [this](bool bModified) {
+        if (bModified) {
+            m_pSearch->ProjectsChanged();
+        }
+    });
+    connect(m_pDoc, &CTrawlixDoc::fileUsed, m_pSearch, &CDesktopSearch::ProjectFileUsed);
+
+    m_wndSearch = new CSearchPanel(*m_pSearch);
+    m_wndProjectBar->SetSearchPanel(m_wndSearch);
+    connect(m_wndSearch, &CSearchPanel::pageChosen, this,
+            [this](const QString& strFile, const QString& strFind) { OpenSearchHit(*m_pView, strFile, strFind); });
+    // Ctrl+F in the tree, Ctrl+Shift+F anywhere in the window.
+    auto* inTree = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), m_wndProjectBar->Tree());
+    inTree->setContext(Qt::WidgetShortcut);
+    connect(inTree, &QShortcut::activated, m_wndSearch, &CSearchPanel::FocusBox);
+    auto* anywhere = new QAction(this);
+    anywhere->setObjectName(QStringLiteral("searchAction"));
+    anywhere->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    anywhere->setShortcutContext(Qt::WindowShortcut);
+    connect(anywhere, &QAction::triggered, this, [this] {
+        m_wndProjectBar->show();
+        m_wndSearch->FocusBox();
+    });
+    addAction(anywhere);
 }
 
 void CMainFrame::wireView()

@@ -7,6 +7,7 @@
 
 #include "common/UserPrompts.h"
 
+class CDesktopSearch;
 class CDownloadCommands;
 class CRecentFileList;
 class CDownloadJobs;
@@ -16,6 +17,7 @@ class CProgStatusBar;
 class CProjectBar;
 class CProjectCommands;
 class CRecentFilesMenu;
+class CSearchPanel;
 class CToolBarEx;
 class CTrawlixDoc;
 class CTrawlixView;
@@ -69,6 +71,7 @@ public:
     void UpdateCommandStates();
 
     CDownloadCommands* Downloads() const { return m_pDownloads; }
+    CDesktopSearch* Search() const { return m_pSearch; }
     CRecentFileList& RecentFiles();
 
     // Brings the window to the front (a second start of the program asks for this).
@@ -93,6 +96,7 @@ private:
 
     void wireDocument();
     void wireJobs();
+    void wireSearch();
     void wireView();
     void shutdown();
     void onRecordUrl(QString& strUrl);
@@ -114,6 +118,8 @@ private:
     CFavoritesMenu* m_pFavorites = nullptr;
     CBrowserCookies* m_pCookies = nullptr; // the browser's cookies, for complete jobs
     CDownloadJobs* m_pJobs = nullptr;
+    CDesktopSearch* m_pSearch = nullptr;
+    CSearchPanel* m_wndSearch = nullptr;
     QString m_strStartUrl;
     QString m_strEndUrl;
 

@@ -3,6 +3,7 @@
 #include <QMenu>
 #include <QTreeWidgetItem>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "common/CommandIds.h"
 #include "common/Text.h"
@@ -69,6 +70,19 @@ CProjectBar::CProjectBar(QWidget* parent)
 }
 
 CProjectBar::~CProjectBar() = default;
+
+void CProjectBar::SetSearchPanel(QWidget* panel)
+{
+    auto* client = new QWidget;
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(panel);
+    layout->addWidget(m_wndTree, 1);
+    setClientWidget(client);
+    // The dock hides the widget it held before.
+    m_wndTree->show();
+}
 
 QString CProjectBar::RootText()
 {

@@ -27,6 +27,8 @@ public:
     ~CProjectBar() override;
 
     CProjectTree* Tree() const { return m_wndTree; }
+    // Puts a panel (the search box) above the tree, in the same window.
+    void SetSearchPanel(QWidget* panel);
 
     // The root node "所有工程", made when the tree has none.
     QTreeWidgetItem* EnsureRoot();
