@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -83,6 +85,7 @@ private slots:
     void saveFolderLosesOneTrailingSeparator_data();
     void saveFolderLosesOneTrailingSeparator();
     void addPageDialogValidates();
+    void renderingNeedsTheRenderer();
     void reportOpensAndClosesAnimated();
     void droppedLinks_data();
     void droppedLinks();
@@ -441,6 +444,54 @@ void NewProjectWizardTest::addPageDialogValidates()
     QCOMPARE(dialog.m_strToUrl, QString());
     QCOMPARE(dialog.m_bKeepScripts, 0);
     QCOMPARE(dialog.m_bComplete, 1);
+}
+
+// Without the page renderer a rendered job would save nothing: both dialogs refuse before it starts,
+// and keep the user where the box can be unticked.
+void NewProjectWizardTest::renderingNeedsTheRenderer()
+{
+    const QByteArray old = qgetenv("TRAWLIX_RENDER");
+    const std::string strMissing = m_pTemp->file("no-renderer");
+    const std::string strPresent = m_pTemp->file("renderer");
+    QVERIFY(files::WriteFile(strPresent, "#!/bin/sh\n"));
+    QVERIFY(::chmod(strPresent.c_str(), 0755) == 0);
+    qputenv("TRAWLIX_RENDER", QByteArray::fromStdString(strMissing));
+
+    walkTo(2);
+    auto* render = child<QCheckBox>(m_pWizard->Page3(), "renderCheck");
+    render->setChecked(true);
+    next();
+    QCOMPARE(m_answers.asked.size(), 1);
+    QVERIFY2(m_answers.asked[0].contains(QStringLiteral("trawlix-render")), qPrintable(m_answers.asked[0]));
+    QCOMPARE(m_pWizard->currentId(), 2);
+    QCOMPARE(m_pWizard->focusWidget(), render);
+
+    CAddPageDlg dialog(m_prompts);
+    dialog.m_strFromUrl = kStart;
+    dialog.m_bRender = 1;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    child<QPushButton>(&dialog, "okButton")->click();
+    QCOMPARE(m_answers.asked.size(), 2);
+    QCOMPARE(m_answers.asked[1],
+             QString(m_answers.asked[0])
+                 .replace(QStringLiteral("New Project Wizard|"), QStringLiteral("Add Webpage Wizard|")));
+    QVERIFY(dialog.isVisible());
+
+    // Installed: both go on.
+    qputenv("TRAWLIX_RENDER", QByteArray::fromStdString(strPresent));
+    next();
+    QCOMPARE(m_pWizard->currentId(), 3);
+    QCOMPARE(m_pWizard->Page3()->m_bRender, 1);
+    child<QPushButton>(&dialog, "okButton")->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(m_answers.asked.size(), 2);
+
+    if (old.isNull()) {
+        qunsetenv("TRAWLIX_RENDER");
+    } else {
+        qputenv("TRAWLIX_RENDER", old);
+    }
 }
 
 void NewProjectWizardTest::reportOpensAndClosesAnimated()

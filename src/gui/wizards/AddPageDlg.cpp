@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "common/UserPrompts.h"
+#include "wizards/RenderProgram.h"
 #include "wizards/UrlRangeCheck.h"
 
 namespace
@@ -107,6 +108,11 @@ void CAddPageDlg::accept()
         m_prompts.messageBox(this, QMessageBox::Warning, Caption(),
                              QStringLiteral("起始网址字符串不是可识别规则字符串."), QMessageBox::Ok);
         m_pFrom->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (const QString strWhy = m_bRender ? RenderProgramMissing() : QString(); !strWhy.isEmpty()) {
+        m_prompts.messageBox(this, QMessageBox::Warning, Caption(), strWhy, QMessageBox::Ok);
+        m_pRender->setFocus(Qt::OtherFocusReason);
         return;
     }
     QDialog::accept();

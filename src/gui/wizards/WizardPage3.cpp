@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "wizards/BrowseForFolder.h"
+#include "wizards/RenderProgram.h"
 #include "wizards/WizardSheet.h"
 
 CWizardPage3::CWizardPage3(CUserPrompts& prompts, const CWizardDefaults& defaults, QWidget* parent)
@@ -84,6 +85,10 @@ bool CWizardPage3::validatePage()
     // A file there counts as missing: the job could not make the project's folder in it.
     if (!QFileInfo(strText).isDir()) {
         CWizardSheet::Refuse(m_prompts, this, QStringLiteral("指定存放目录不存在."), m_pFolder);
+        return false;
+    }
+    if (const QString strWhy = m_pRender->isChecked() ? RenderProgramMissing() : QString(); !strWhy.isEmpty()) {
+        CWizardSheet::Refuse(m_prompts, this, strWhy, m_pRender);
         return false;
     }
     m_strSaveFolder = strText;
