@@ -15,6 +15,7 @@ int RunChm(const CliArgs& args);
 int RunEpub(const CliArgs& args);
 int RunSearch(const CliArgs& args);
 int RunIndex(const CliArgs& args);
+int RunUpdate(const CliArgs& args);
 
 class CUrlSequence;
 // Why the last Expand of sequence refused its pair, for the user.

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <pthread.h>
@@ -22,6 +23,7 @@
 #include "project/ProjectFileAppend.h"
 #include "search/SearchIndex.h"
 #include "search/SearchQueue.h"
+#include "update/ProjectRecord.h"
 
 namespace
 {
@@ -399,9 +401,30 @@ int RunGet(const CliArgs& args)
         });
     }
 
+    // A job into a project file keeps its definition and what it saved beside the pages, so a later
+    // update can check them again and a killed job can be finished.
+    CProjectRecord record;
+    const std::string strProjectFolder = files::Join(files::AbsolutePath(options.task.m_strSaveFolder),
+                                                     ProjectFolderName(options.task.m_strProjectName));
+    const bool bFolderExisted = files::IsFolder(strProjectFolder);
+    if (!options.strProjectFile.empty()) {
+        std::string strWhy;
+        if (record.Open(strProjectFolder, true, &strWhy) && record.BeginJob(options.task)) {
+            options.task.m_pRecorder = &record;
+        } else {
+            std::fprintf(stderr, "trawlix-cli get: the job is not recorded for updates: %s\n", strWhy.c_str());
+        }
+    }
+
     std::printf("-----------Start download webpage-----------------\n");
     std::fflush(stdout);
     DownloadWorker(&options.task, &g_bCancel);
+    if (!bFolderExisted && receiver.SavedPages().empty()) {
+        // Nothing was saved: no folder is left behind for the record alone.
+        record.Remove();
+        std::error_code ec;
+        std::filesystem::remove(strProjectFolder, ec);
+    }
 
     bool bProjectFileOk = true;
     if (!options.strProjectFile.empty()) {

@@ -24,6 +24,7 @@ constexpr Command kCommands[] = {
     {"epub", RunEpub, "make an EPUB 3 e-book from a project"},
     {"search", RunSearch, "find saved pages by the words in them"},
     {"index", RunIndex, "index a project file's pages for search"},
+    {"update", RunUpdate, "bring a project up to date: changed and new pages, an interrupted job finished"},
 };
 
 void printUsage(FILE* out)

@@ -17,3 +17,16 @@ std::string SaveFolderForPages(const std::vector<std::string>& localFiles)
     }
     return files::DocumentsFolder();
 }
+
+std::string ProjectFolderName(std::string strName)
+{
+    for (char& c : strName) {
+        if (c == '/' || c == '\\') {
+            c = '_';
+        }
+    }
+    if (strName.empty() || strName == "." || strName == "..") {
+        strName = "_";
+    }
+    return strName;
+}

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "JobRecord.h"
 #include "complete/ProjectLinks.h"
 
 class IDownloadNotify;
@@ -22,7 +24,7 @@ public:
     std::string m_strLastUrl;          // mode 0: last address; mode 1: last link of the range
     int m_nAddCount = 0;
     IDownloadNotify* m_hNotifyWnd = nullptr;
-    int m_nMode = 0;         // 0 address list, 1 top page and its links
+    int m_nMode = 0;         // 0 address list, 1 top page and its links, 2 an update (m_pUpdate)
     std::string m_strTopUrl; // mode 1
     int m_bKeepScripts = 1;
     // Transfers at once (1-16); a host gets at most four of them (half of them above eight).
@@ -45,9 +47,17 @@ public:
     // Complete jobs: the pages the project held before the job, whose links are brought up to date along
     // with the new pages' when the job ends.
     std::vector<HeldPage> m_projectPages;
+    // Told of the job's list and of every page and resource saved, for the record an update reads.
+    // Not owned; it must outlive the job.
+    IJobRecorder* m_pRecorder = nullptr;
+    // Mode 2: the pages of the project to check again and the pages to look for.
+    std::shared_ptr<const UpdatePlan> m_pUpdate;
 };
 
 // The folder later downloads into a project go to, for a project known only by its saved pages (one
 // opened from a project file, or a new empty one): the folder holding the project's own folder when
 // it has saved pages, else the user's documents folder — never the file-system root.
 std::string SaveFolderForPages(const std::vector<std::string>& localFiles);
+
+// The project's folder name under the save folder: the project name, made unable to leave the save folder.
+std::string ProjectFolderName(std::string strName);

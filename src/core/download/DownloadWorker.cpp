@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <unordered_set>
@@ -15,6 +16,7 @@
 #include "DownloadMessages.h"
 #include "HttpFetcher.h"
 #include "HttpSession.h"
+#include "JobRecord.h"
 #include "JobResources.h"
 #include "PageNames.h"
 #include "PageScanner.h"
@@ -40,20 +42,6 @@ std::string lastSegment(const std::string& strUrl)
 {
     auto slash = strUrl.rfind('/');
     return slash == std::string::npos ? strUrl : strUrl.substr(slash + 1);
-}
-
-// The project's folder name: the project name, made unable to leave the save folder.
-std::string projectFolderName(std::string strName)
-{
-    for (char& c : strName) {
-        if (c == '/' || c == '\\') {
-            c = '_';
-        }
-    }
-    if (strName.empty() || strName == "." || strName == "..") {
-        strName = "_";
-    }
-    return strName;
 }
 
 // The page text ends at its first zero byte.
@@ -153,6 +141,11 @@ struct PageList
     std::string strExt = ".htm";
     // Page i's name is reserved in the project folder and neither saved into nor given back yet.
     std::vector<bool> reserved;
+    // An update's pages each keep the extension they were saved with.
+    std::vector<std::string> exts;
+    std::vector<UpdatePage> update;
+
+    const std::string& Ext(size_t i) const { return i < exts.size() ? exts[i] : strExt; }
 };
 
 // Gives back every name still reserved: the pages a stop, a cancel or a failure left unsaved.
@@ -172,6 +165,14 @@ void buildAddressList(const CDownloadTask& task, PageList& list)
     sequence.SetRange(task.m_strFirstUrl, task.m_strLastUrl);
     sequence.Expand(list.urls, list.names, task.m_nAddCount, list.strExt);
 }
+
+bool linkPages(const std::string& top,
+               const std::string& body,
+               const std::string& strFirst,
+               const std::string& strLast,
+               bool bComplete,
+               const std::function<bool()>& stopped,
+               PageList& list);
 
 // The top page is entry 0; its links follow, limited to the range from the first to the last link. The top
 // page's body is kept in topBody, so it is not asked for twice.
@@ -201,16 +202,114 @@ void buildLinkList(CDownloadTask& task,
         fetcher.Close();
         return;
     }
+    fetcher.Close();
     cutAtZero(body);
+    if (linkPages(task.m_strTopUrl, body, task.m_strFirstUrl, task.m_strLastUrl, task.m_bComplete != 0, stopped,
+                  list)) {
+        topBody = std::move(body);
+    }
+}
 
+// The headers that let the server answer 304 when a saved page has not changed since.
+void AddConditionHeaders(const UpdatePage& page, std::vector<std::string>& headers)
+{
+    if (page.kind != UpdatePage::Kind::Saved) {
+        return;
+    }
+    if (!page.strETag.empty()) {
+        headers.push_back("If-None-Match: " + page.strETag);
+    }
+    if (!page.strLastModified.empty()) {
+        headers.push_back("If-Modified-Since: " + page.strLastModified);
+    }
+}
+
+// An update's pages: the plan's, then, when its top page has changed, the links in its range that no
+// page of the plan has, named as a further job names them. The top page's answer is kept in top.
+void buildUpdateList(const CDownloadTask& task,
+                     CHttpSession& session,
+                     const std::atomic<bool>* pCancel,
+                     const std::function<bool()>& stopped,
+                     const std::string& projectFolder,
+                     PageList& list,
+                     std::optional<TransferResult>& top)
+{
+    const UpdatePlan& plan = *task.m_pUpdate;
+    for (const UpdatePage& page : plan.pages) {
+        list.urls.push_back(page.strUrl);
+        list.names.push_back(page.strName);
+        list.exts.push_back(page.strExt);
+        list.update.push_back(page);
+    }
+    if (!plan.bTopLinks || plan.pages.empty()) {
+        return;
+    }
+    TransferRequest request;
+    request.kind = TransferRequest::Kind::Page;
+    request.strUrl = plan.pages[0].strUrl;
+    request.nMaxRequests = CHttpFetcher::kMaxRequests;
+    request.nMaxBytes = CHttpFetcher::kMaxBodySize;
+    request.pCancel = pCancel;
+    AddConditionHeaders(plan.pages[0], request.headers);
+    top = session.Queue().Run(std::move(request));
+    if (top->nResult != CHttpFetcher::kFetchOk) {
+        return;
+    }
+    std::string body = top->body;
+    cutAtZero(body);
+    PageList links;
+    if (!linkPages(top->strUrl, body, plan.strFirstLink, plan.strLastLink, task.m_bComplete != 0, stopped, links)) {
+        return;
+    }
+    std::unordered_set<std::string> known(list.urls.begin(), list.urls.end());
+    std::vector<std::string> urls;
+    std::vector<std::string> names;
+    for (size_t k = 1; k < links.urls.size(); ++k) {
+        if (known.insert(links.urls[k]).second) {
+            urls.push_back(links.urls[k]);
+            names.push_back(links.names[k]);
+        }
+    }
+    if (!MakePageNamesUnique(names, links.strExt, projectFolder, stopped)) {
+        return;
+    }
+    // Never the name of a page of the plan that is not on disk yet.
+    CPageNameSet taken(std::string(), links.strExt);
+    for (size_t i = 0; i < list.names.size(); ++i) {
+        if (list.exts[i] == links.strExt) {
+            taken.Take(list.names[i]);
+        }
+    }
+    for (size_t k = 0; k < urls.size(); ++k) {
+        UpdatePage page;
+        page.kind = UpdatePage::Kind::New;
+        page.strUrl = urls[k];
+        page.strName = taken.Take(names[k]);
+        page.strExt = links.strExt;
+        list.urls.push_back(page.strUrl);
+        list.names.push_back(page.strName);
+        list.exts.push_back(page.strExt);
+        list.update.push_back(std::move(page));
+    }
+}
+
+// The top page top (its body read) as entry 0 and its links in the range from strFirst to strLast (each
+// may be empty), each with the page name it is saved under. False, with an empty list, when stopped.
+bool linkPages(const std::string& top,
+               const std::string& body,
+               const std::string& strFirst,
+               const std::string& strLast,
+               bool bComplete,
+               const std::function<bool()>& stopped,
+               PageList& list)
+{
     CPageScanner scanner;
     scanner.Reset();
-    scanner.SetBaseUrl(markup::DocumentBase(body, task.m_strTopUrl));
+    scanner.SetBaseUrl(markup::DocumentBase(body, top));
     // A complete job follows "page.html#top" as page.html, once.
-    scanner.SetFollowFragments(task.m_bComplete != 0);
+    scanner.SetFollowFragments(bComplete);
     scanner.Parse(body.data(), body.size());
 
-    const std::string& top = task.m_strTopUrl;
     std::string segment = lastSegment(top);
     std::string topName = "0";
     auto dot = segment.rfind('.');
@@ -231,11 +330,11 @@ void buildLinkList(CDownloadTask& task,
     for (size_t k = 0; k < links.size(); ++k) {
         if (k % 256 == 0 && stopped()) {
             list = PageList();
-            return;
+            return false;
         }
         const std::string& link = links[k];
         if (!bInRange) {
-            if (!task.m_strFirstUrl.empty() && link != task.m_strFirstUrl) {
+            if (!strFirst.empty() && link != strFirst) {
                 continue;
             }
             bInRange = true;
@@ -260,12 +359,11 @@ void buildLinkList(CDownloadTask& task,
             list.urls.push_back(link);
             list.names.push_back(name);
         }
-        if (!task.m_strLastUrl.empty() && link == task.m_strLastUrl) {
+        if (!strLast.empty() && link == strLast) {
             break;
         }
     }
-    fetcher.Close();
-    topBody = std::move(body);
+    return true;
 }
 
 // A resource file name that stays inside the page's folder.
@@ -323,12 +421,15 @@ public:
     // The top page of a link job, fetched already to build the list.
     void SetFetched(int i, std::string body)
     {
-        Page& page = pageAt(i);
-        page.state = Page::State::Fetched;
-        page.nResult = CHttpFetcher::kFetchOk;
-        page.strUrl = m_list.urls[i];
-        page.body = std::move(body);
+        TransferResult result;
+        result.nResult = CHttpFetcher::kFetchOk;
+        result.nStatus = 200;
+        result.strUrl = m_list.urls[i];
+        result.body = std::move(body);
+        setFetched(i, result);
     }
+    // The same with the whole answer (an update's top page, which may have been answered 304).
+    void SetFetched(int i, TransferResult& result) { setFetched(i, result); }
 
     // Saves the pages in order; returns the saved and failed counts.
     std::pair<int, int> Run(const std::string& projectFolder);
@@ -348,10 +449,15 @@ private:
         };
         State state = State::Idle;
         int nResult = CHttpFetcher::kFetchFailed;
+        long nStatus = 0;
         std::string strUrl;
         std::string body;
-        std::string strWhy;   // why the fetch failed
-        std::string strTitle; // as the record holds it
+        std::string strWhy; // why the fetch failed
+        std::string strETag;
+        std::string strLastModified;
+        std::string strDigest;   // of the body as it came, when the job keeps a record or updates
+        bool bUnchanged = false; // an update's page answered 304 or with the bytes it had
+        std::string strTitle;    // as the record holds it
         std::vector<std::string> resources;
         std::unique_ptr<CCompletePage> complete; // a complete job's reading of the page
     };
@@ -376,7 +482,26 @@ private:
     bool stopRequested();
     void pageFailed(int i, const std::string& strProgress, const std::string& strWhy);
     void pageSaved(int i);
+    void setFetched(int i, TransferResult& result);
     void startFetch(int i);
+    // An update's page i ended so (a job that is no update is told of nothing).
+    void outcome(int i, PageOutcome result)
+    {
+        if (m_task.m_pRecorder && !m_list.update.empty()) {
+            m_task.m_pRecorder->OnPageOutcome(i, m_list.urls[i], result);
+        }
+    }
+    void recordPage(int i, const Page& page, const std::string& strPath)
+    {
+        if (m_task.m_pRecorder) {
+            m_task.m_pRecorder->OnPageSaved({m_list.urls[i], page.strUrl, strPath, page.strTitle, page.strETag,
+                                             page.strLastModified, page.strDigest});
+        }
+    }
+    void recordResource(const std::string& strUrl, const std::string& strPath);
+    // Puts the project's copy of a page about to be saved again in the history folder. False when
+    // it cannot be kept (then the page is not written over).
+    bool keepEarlierCopy(const std::string& strPath);
     void scanFetched();
     void queueResource(const std::string& strUrl,
                        int nPage,
@@ -406,6 +531,8 @@ private:
     // page's copy is rewritten for that page, and a later page must read the sheet as the server wrote
     // it. Removed when the run ends.
     std::map<std::string, std::string> m_sheetCopies;
+    // Validators and digest of each resource fetched, for the record.
+    std::map<std::string, SavedTransfer> m_resourceMeta;
 };
 
 // Makes to a copy of from (a hard link where the file system has them), replacing what is there.
@@ -419,6 +546,60 @@ bool linkOrCopy(const std::string& from, const std::string& to)
         std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
     }
     return !ec;
+}
+
+void CPageRun::setFetched(int i, TransferResult& result)
+{
+    Page& page = pageAt(i);
+    page.state = Page::State::Fetched;
+    page.nResult = result.nResult;
+    page.nStatus = result.nStatus;
+    page.strUrl = std::move(result.strUrl);
+    page.body = std::move(result.body);
+    page.strWhy = std::move(result.strWhy);
+    page.strETag = std::move(result.strETag);
+    page.strLastModified = std::move(result.strLastModified);
+    if (page.nResult == CHttpFetcher::kFetchOk && (m_task.m_pRecorder || !m_list.update.empty())) {
+        page.strDigest = ContentDigest(page.body);
+    }
+    if (static_cast<size_t>(i) < m_list.update.size()) {
+        const UpdatePage& known = m_list.update[i];
+        page.bUnchanged = known.kind == UpdatePage::Kind::Saved &&
+                          (page.nStatus == 304 || (page.nResult == CHttpFetcher::kFetchOk && !known.strDigest.empty() &&
+                                                   known.strDigest == page.strDigest));
+        if (page.bUnchanged) {
+            // Nothing of it is read or saved again.
+            page.nResult = CHttpFetcher::kFetchFailed;
+            page.body.clear();
+        }
+    }
+}
+
+void CPageRun::recordResource(const std::string& strUrl, const std::string& strPath)
+{
+    if (!m_task.m_pRecorder) {
+        return;
+    }
+    SavedTransfer resource;
+    auto meta = m_resourceMeta.find(strUrl);
+    if (meta != m_resourceMeta.end()) {
+        resource = meta->second;
+    }
+    resource.strListUrl = strUrl;
+    resource.strUrl = strUrl;
+    resource.strLocalFile = strPath;
+    m_task.m_pRecorder->OnResourceSaved(resource);
+}
+
+bool CPageRun::keepEarlierCopy(const std::string& strPath)
+{
+    std::string earlier;
+    if (!files::IsRegularFile(strPath)) {
+        return true;
+    }
+    const std::string& strHistory = m_task.m_pUpdate->strHistoryFolder;
+    return files::ReadFile(strPath, earlier) && files::CreateFolders(strHistory) &&
+           files::WriteFile(files::Join(strHistory, files::FileName(strPath)), earlier);
 }
 
 // A stop is taken once, by the first poll that sees it; from then on the job ends after its current page.
@@ -440,17 +621,22 @@ bool CPageRun::stopRequested()
 }
 
 // A page not saved: reported with its cause, and nothing it left stays (its reserved name is given
-// back, its resource folder goes with what was placed in it).
+// back, its resource folder goes with what was placed in it). An update's page that the project holds
+// keeps its files.
 void CPageRun::pageFailed(int i, const std::string& strProgress, const std::string& strWhy)
 {
     const std::string resourceFolder = m_strStaging + m_list.names[i] + ".files";
+    const bool bHeld =
+        static_cast<size_t>(i) < m_list.update.size() && m_list.update[i].kind == UpdatePage::Kind::Saved;
     m_resources.ForgetPlacedIn(resourceFolder);
     if (m_list.reserved[i]) {
         ReleasePageName(m_strStaging, m_list.names[i], m_list.strExt);
         m_list.reserved[i] = false;
-    } else if (m_pages[i] && m_pages[i]->state == Page::State::Ready && m_pages[i]->nResult == CHttpFetcher::kFetchOk) {
+    } else if (!bHeld && m_pages[i] && m_pages[i]->state == Page::State::Ready &&
+               m_pages[i]->nResult == CHttpFetcher::kFetchOk) {
         files::RemoveTree(resourceFolder); // made for this page by the save
     }
+    outcome(i, PageOutcome::Failed);
     notify(WM_DOWNLOAD_RESULT, strProgress + "\t" + (strWhy.empty() ? std::string("unknown error") : strWhy),
            DR_PAGE_FAILED);
 }
@@ -490,14 +676,10 @@ void CPageRun::startFetch(int i)
     request.nGroup = i;
     // A body brings the page's resources with it: it goes before resources already waiting.
     request.bAhead = true;
-    request.onDone = [this, i](TransferResult& result) {
-        Page& done = pageAt(i);
-        done.state = Page::State::Fetched;
-        done.nResult = result.nResult;
-        done.strUrl = std::move(result.strUrl);
-        done.body = std::move(result.body);
-        done.strWhy = std::move(result.strWhy);
-    };
+    if (static_cast<size_t>(i) < m_list.update.size()) {
+        AddConditionHeaders(m_list.update[i], request.headers);
+    }
+    request.onDone = [this, i](TransferResult& result) { setFetched(i, result); };
     m_queue.Add(std::move(request));
 }
 
@@ -523,6 +705,12 @@ void CPageRun::queueResource(const std::string& strUrl,
     request.nGroup = nPage;
     request.onDone = [this, strUrl](TransferResult& result) {
         if (result.nResult == 0) {
+            if (m_task.m_pRecorder) {
+                SavedTransfer& meta = m_resourceMeta[strUrl];
+                meta.strETag = result.strETag;
+                meta.strLastModified = result.strLastModified;
+                meta.strDigest = FileDigest(result.strFile);
+            }
             m_resources.Fetched(strUrl, result.strFile);
         } else {
             m_resources.Failed(strUrl, result.strWhy);
@@ -652,9 +840,15 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
     const int nTotal = static_cast<int>(m_pages.size());
     int nSaved = 0;
     int nFailed = 0;
+    int nMissingInARow = 0;
+    int nFound = 0; // pages found after the end of a series
     for (int i = 0; i < nTotal; ++i) {
         m_nCurrent = i;
         if (stopRequested()) {
+            break;
+        }
+        if (static_cast<size_t>(i) < m_list.update.size() && m_list.update[i].kind == UpdatePage::Kind::Probe &&
+            nFound >= m_task.m_pUpdate->nMaxNew) {
             break;
         }
         const std::string& strName = m_list.names[i];
@@ -672,23 +866,71 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             startFetch(i + 1);
         }
         Page& page = pageAt(i);
+        const UpdatePage* pKnown = static_cast<size_t>(i) < m_list.update.size() ? &m_list.update[i] : nullptr;
+        const bool bProbe = pKnown && pKnown->kind == UpdatePage::Kind::Probe;
+        if (page.bUnchanged) {
+            outcome(i, PageOutcome::Unchanged);
+            release(i);
+            continue;
+        }
+        if (page.nResult != CHttpFetcher::kFetchOk && bProbe) {
+            outcome(i, PageOutcome::Missing);
+            release(i);
+            if (++nMissingInARow >= m_task.m_pUpdate->nMissingInARow) {
+                break;
+            }
+            continue;
+        }
+        if (page.nResult != CHttpFetcher::kFetchOk && pKnown && pKnown->kind == UpdatePage::Kind::Saved &&
+            (page.nStatus == 404 || page.nStatus == 410)) {
+            // The site removed it; the project keeps its copy.
+            outcome(i, PageOutcome::Removed);
+            release(i);
+            continue;
+        }
         if (page.nResult != CHttpFetcher::kFetchOk) {
             ++nFailed;
             pageFailed(i, progress, page.strWhy);
             release(i);
             continue;
         }
+        const std::string& strExt = m_list.Ext(i);
+        const std::string strPagePath = projectFolder + strName + strExt;
+        const bool bAgain = pKnown && pKnown->kind == UpdatePage::Kind::Saved;
+        if (bProbe) {
+            nMissingInARow = 0;
+        }
+        // An update's page saved again ends so; a probe found counts towards the most an update looks for.
+        auto savedOutcome = [&] {
+            if (bProbe) {
+                ++nFound;
+            }
+            outcome(i, bAgain ? PageOutcome::Updated : PageOutcome::New);
+        };
 
         files::CreateFolders(projectFolder);
         const std::string relativeFolder = strName + ".files";
         const std::string resourceFolder = projectFolder + relativeFolder;
         files::CreateFolder(resourceFolder);
 
+        // An update's changed page: its earlier copy is kept before anything is written over it.
+        auto keepFailed = [&] {
+            if (!bAgain || keepEarlierCopy(strPagePath)) {
+                return false;
+            }
+            ++nFailed;
+            pageFailed(i, progress, "the earlier copy could not be kept in the history folder");
+            release(i);
+            return true;
+        };
         if (page.complete) {
+            if (keepFailed()) {
+                continue;
+            }
             CompleteSaveTarget target;
             target.strPageUrl = page.strUrl;
             target.strResourceFolder = resourceFolder;
-            target.strPagePath = projectFolder + strName + m_list.strExt;
+            target.strPagePath = strPagePath;
             target.bKeepScripts = m_task.m_bKeepScripts;
             // The browser hands over the pictures a page made itself as data: addresses.
             target.bInlinePictures = m_pRender != nullptr;
@@ -696,6 +938,9 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             const bool bOk = SaveCompletePage(
                 *page.complete, target, [this, i](std::vector<RequisiteTransfer>& batch) { fetchRequisites(batch, i); },
                 [this](const RequisiteTransfer& t) {
+                    if (t.bOk) {
+                        recordResource(t.strUrl, t.strPath);
+                    }
                     notify(WM_DOWNLOAD_RESULT, t.bLeftOut ? t.strUrl + " (left out: " + t.strWhy + ")" : t.strUrl,
                            t.bOk ? DR_RESOURCE_DONE : DR_RESOURCE_FAILED);
                 },
@@ -714,6 +959,8 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             }
             ++nSaved;
             pageSaved(i);
+            recordPage(i, pageAt(i), target.strPagePath);
+            savedOutcome();
             m_saved.push_back({page.strUrl, target.strPagePath});
             if (m_list.urls[i] != page.strUrl) {
                 m_saved.push_back({m_list.urls[i], target.strPagePath});
@@ -735,6 +982,9 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
                         queueResource(resource, i);
                     } else if (state == CJobResources::State::Ready) {
                         bOk = m_resources.Place(resource, resourceFolder + "/" + fileName);
+                        if (bOk) {
+                            recordResource(resource, resourceFolder + "/" + fileName);
+                        }
                         break;
                     } else if (state == CJobResources::State::Failed) {
                         break;
@@ -754,11 +1004,25 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
             pageFailed(i, progress, "cancelled");
             break;
         }
+        if (bAgain && pKnown->strDigest.empty()) {
+            // No record of how the page came: it is unchanged when it would be saved as it is.
+            std::string saved;
+            const std::string_view body(page.body.data(), std::min(page.body.size(), page.body.find('\0')));
+            if (files::ReadFile(strPagePath, saved) &&
+                saved == CPageScanner::Rewrite(body, relativeFolder, m_task.m_bKeepScripts)) {
+                outcome(i, PageOutcome::Unchanged);
+                release(i);
+                continue;
+            }
+        }
+        if (keepFailed()) {
+            continue;
+        }
         CPageScanner scanner;
         scanner.SetPageName(strName);
         scanner.SetResourceFolder(resourceFolder);
         std::string strWhy;
-        if (!scanner.RewriteAndSave(relativeFolder, page.body, m_list.strExt, m_task.m_bKeepScripts, &strWhy)) {
+        if (!scanner.RewriteAndSave(relativeFolder, page.body, strExt, m_task.m_bKeepScripts, &strWhy)) {
             ++nFailed;
             pageFailed(i, progress, strWhy);
             release(i);
@@ -766,8 +1030,10 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
         }
         ++nSaved;
         pageSaved(i);
-        const std::string record = projectFolder + strName + m_list.strExt + "\t" + page.strUrl + "\t" + projectKey +
-                                   "\t" + page.strTitle + "\t" + progress;
+        recordPage(i, page, strPagePath);
+        savedOutcome();
+        const std::string record =
+            strPagePath + "\t" + page.strUrl + "\t" + projectKey + "\t" + page.strTitle + "\t" + progress;
         release(i);
         notify(WM_DOWNLOAD_RESULT, record, DR_PAGE_SAVED);
     }
@@ -802,7 +1068,7 @@ std::vector<std::string> RenderCookieLines(const CDownloadTask& task)
 int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const std::atomic<bool>* pStop)
 {
     CDownloadTask& task = *pTask;
-    if (task.m_nMode != 0 && task.m_nMode != 1) {
+    if (task.m_nMode < 0 || task.m_nMode > 2 || (task.m_nMode == 2 && !task.m_pUpdate)) {
         return 0;
     }
 
@@ -815,7 +1081,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
     // Page records carry full paths, so they still name the files from any other current folder.
     const std::string saveFolder =
         files::AbsolutePath(task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder);
-    const std::string projectFolder = files::Join(saveFolder, projectFolderName(task.m_strProjectName)) + "/";
+    const std::string projectFolder = files::Join(saveFolder, ProjectFolderName(task.m_strProjectName)) + "/";
 
     CHttpSession session;
     session.SetCookies(task.m_strCookieFile, task.m_cookies);
@@ -835,6 +1101,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
     }
     PageList list;
     std::string topBody;
+    std::optional<TransferResult> top;
     if (task.m_bRender && !render) {
         // Without its browser a rendered job saves nothing rather than pages without their content.
         if (task.m_hNotifyWnd) {
@@ -842,26 +1109,39 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
         }
     } else if (task.m_nMode == 0) {
         buildAddressList(task, list);
-    } else {
+    } else if (task.m_nMode == 1) {
         buildLinkList(task, session, pCancel, stopped, list, topBody, render.get());
+    } else {
+        buildUpdateList(task, session, pCancel, stopped, projectFolder, list, top);
     }
     // No page is written over another of the job, over one an earlier job saved in the project folder or
-    // over one another job running now chose: each name is reserved there as it is chosen.
+    // over one another job running now chose: each name is reserved there as it is chosen. An update
+    // names its pages itself, some of them the project's own.
     const bool bFolderExisted = files::IsFolder(projectFolder);
     if (!bStopped && !list.names.empty()) {
         files::CreateFolders(projectFolder);
     }
-    if (bStopped || !MakePageNamesUnique(list.names, list.strExt, projectFolder, stopped, &list.reserved)) {
+    if (bStopped ||
+        (task.m_nMode != 2 && !MakePageNamesUnique(list.names, list.strExt, projectFolder, stopped, &list.reserved))) {
         releaseNames(list, projectFolder);
         list = PageList();
     }
     list.reserved.resize(list.names.size(), false);
+    if (task.m_pRecorder && !list.urls.empty()) {
+        std::vector<std::string> exts;
+        for (size_t i = 0; i < list.urls.size(); ++i) {
+            exts.push_back(list.Ext(i));
+        }
+        task.m_pRecorder->OnJobList(list.urls, list.names, exts);
+    }
     std::pair<int, int> counts{0, 0};
     std::vector<HeldPage> held;
     {
         CPageRun run(task, session, pCancel, pStop, list, render.get());
         if (task.m_nMode == 1 && !list.urls.empty()) {
             run.SetFetched(0, std::move(topBody));
+        } else if (top && !list.urls.empty()) {
+            run.SetFetched(0, *top);
         }
         counts = run.Run(projectFolder);
         held = run.Saved();
@@ -889,7 +1169,7 @@ int DownloadWorker(CDownloadTask* pTask, const std::atomic<bool>* pCancel, const
 
     const std::string summary = task.m_strProjectName + "\t" + std::to_string(counts.first) + "\t" +
                                 std::to_string(counts.second) + "\t" +
-                                files::Join(saveFolder, projectFolderName(task.m_strProjectName));
+                                files::Join(saveFolder, ProjectFolderName(task.m_strProjectName));
     if (task.m_hNotifyWnd) {
         task.m_hNotifyWnd->OnDownloadMessage(WM_DOWNLOAD_FINISHED, summary, 0);
     }

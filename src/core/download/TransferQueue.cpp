@@ -74,6 +74,16 @@ bool HasHeader(CURL* pEasy, const char* pName)
     return curl_easy_header(pEasy, pName, 0, CURLH_HEADER, -1, &pHeader) == CURLHE_OK && pHeader;
 }
 
+// The value of the last answer's header, empty when it has none.
+std::string HeaderValue(CURL* pEasy, const char* pName)
+{
+    curl_header* pHeader = nullptr;
+    if (curl_easy_header(pEasy, pName, 0, CURLH_HEADER, -1, &pHeader) != CURLHE_OK || !pHeader || !pHeader->value) {
+        return std::string();
+    }
+    return pHeader->value;
+}
+
 } // namespace
 
 struct CTransferQueue::Item
@@ -451,6 +461,8 @@ void CTransferQueue::Finish(Item& item, CURLcode rc)
     long nStatus = 0;
     curl_easy_getinfo(pEasy, CURLINFO_RESPONSE_CODE, &nStatus);
     r.nStatus = nStatus;
+    r.strETag = HeaderValue(pEasy, "ETag");
+    r.strLastModified = HeaderValue(pEasy, "Last-Modified");
     const std::string strError = item.errorText;
 
     // A busy server that says when to come back is waited for once, unless the job is ending.

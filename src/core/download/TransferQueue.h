@@ -27,6 +27,10 @@ struct TransferResult
     std::string strFile; // file: the temporary file; the caller renames or removes it
     long nStatus = 0;
     std::string strWhy; // English reason of a failure
+    // The validators of the last answer, empty when it sent none: what a later request can ask with
+    // (If-None-Match, If-Modified-Since) to be answered 304 when nothing changed.
+    std::string strETag;
+    std::string strLastModified;
 };
 
 // One request for the job's transfer queue.
