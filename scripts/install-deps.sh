@@ -18,6 +18,9 @@ if [ "${1:-}" = "--test" ]; then
     # EPUB books are checked with epubcheck, which runs on Java.
     packages+=(epubcheck default-jre-headless)
     packages+=(desktop-file-utils appstream)
+    # Real documentation sites served on 127.0.0.1, and a browser and ImageMagick to compare how their
+    # saved copies look.
+    packages+=(debian-reference-zh-cn debian-faq-zh-cn maint-guide-zh-cn chromium imagemagick)
 fi
 
 missing=()
