@@ -9,6 +9,7 @@
 #include "Commands.h"
 #include "download/DownloadLog.h"
 #include "download/DownloadMessages.h"
+#include "search/SearchIndex.h"
 #include "update/ProjectUpdate.h"
 
 namespace
@@ -166,6 +167,16 @@ int RunUpdate(const CliArgs& args)
         std::printf("%s\n", strLine.c_str());
     }
     std::fflush(stdout);
+    // The new and changed pages are found by search with their new text.
+    if (!result.report.savedPages.empty()) {
+        CSearchIndex index(CSearchIndex::DefaultPath());
+        SearchStatus status;
+        if (!index.Open(&status) ||
+            index.AddPages(options.strProjectFile, options.strProject, result.report.savedPages) <
+                static_cast<int>(result.report.savedPages.size())) {
+            std::fprintf(stderr, "trawlix-cli update: not every saved page could be indexed for search\n");
+        }
+    }
     if (result.code == UpdateResult::Code::NotWritten) {
         std::fprintf(stderr, "trawlix-cli update: %s\n", result.strMessage.c_str());
         return 1;

@@ -150,6 +150,13 @@ TEST_F(ProjectUpdateTest, ChangedRemovedAndNewPagesOfASeriesThenAnUnchangedProje
     EXPECT_EQ(pages[11].m_strTitle, "第12章");
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(pages[11].m_strLocalFile).replace_extension(".files") /
                                         "p12.gif"));
+    // Search finds the changed page by its new text and the new pages at once.
+    for (const auto& [word, file] :
+         {std::pair{"rewritten", pages[2].m_strLocalFile}, std::pair{"twelve", pages[11].m_strLocalFile}}) {
+        const ProcessResult search = RunCli({"search", word});
+        EXPECT_EQ(search.nExitCode, 0) << word << search.strErr;
+        EXPECT_EQ(search.strOut.substr(0, search.strOut.find('\t')), file) << search.strOut;
+    }
 
     // Nothing changed since: every page is answered 304 and nothing else is asked for but the next numbers.
     const size_t nFrom = logLines(nginx.AccessLog());
@@ -250,11 +257,11 @@ TEST(ProjectUpdateResume, AKilledJobIsFinishedWithEveryPageSavedOnce)
     ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    // Page names are reserved with empty files from the start: the page is saved once its file has text.
-    const std::string strBeforeSlow = temp.file("续/s" + std::to_string(kSlow - 1) + ".html");
+    // Killed once the pages before the slow one are saved and recorded.
     auto saved = [&] {
-        std::error_code ec;
-        return std::filesystem::file_size(strBeforeSlow, ec) > 0 && !ec;
+        CProjectRecord record;
+        return CProjectRecord::Exists(temp.file("续")) && record.Open(temp.file("续"), false) &&
+               record.Pages().size() >= static_cast<size_t>(kSlow - 1);
     };
     while (!saved() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

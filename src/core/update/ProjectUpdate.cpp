@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -69,12 +68,6 @@ public:
 private:
     CProjectRecord* m_pRecord;
 };
-
-bool isEmptyFile(const std::string& strPath)
-{
-    std::error_code ec;
-    return std::filesystem::is_regular_file(strPath, ec) && std::filesystem::file_size(strPath, ec) == 0 && !ec;
-}
 
 std::string historyFolder(const std::string& strProjectFolder)
 {
@@ -256,9 +249,9 @@ UpdateResult UpdateProject(const UpdateOptions& options, IDownloadNotify* pNotif
     // Pages of an interrupted job's list never saved.
     if (bRecordOk && bRecorded) {
         for (const PlannedPage& page : record.UnsavedPages()) {
-            // A job reserves its pages' names with empty files: such a file is still the page's to save.
-            const std::string strPath = strFolderSlash + page.strName + page.strExt;
-            if (knownUrls.count(page.strUrl) != 0 || (files::Exists(strPath) && !isEmptyFile(strPath))) {
+            // The name is the job's: it reserved it with an empty file, or was killed after writing the
+            // page and before recording it. Either way the page is saved (again) under it.
+            if (knownUrls.count(page.strUrl) != 0 || knownFiles.count(page.strName + page.strExt) != 0) {
                 continue;
             }
             UpdatePage planned;
@@ -420,6 +413,10 @@ UpdateResult UpdateProject(const UpdateOptions& options, IDownloadNotify* pNotif
         case PageOutcome::Missing:
             break;
         }
+    }
+    report.savedPages = recovered;
+    for (const SavedTransfer& page : recorder.saved) {
+        report.savedPages.push_back({page.strTitle, page.strLocalFile, page.strUrl, 0});
     }
     if (!strSeriesEnd.empty() && definition.nId != 0 && definition.nMode == 0) {
         record.SetLastUrl(definition.nId, strSeriesEnd);

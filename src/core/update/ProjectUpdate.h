@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "project/ProjectRecords.h"
+
 class IDownloadNotify;
 
 // What to update: the project strProject of the project file strProjectFile.
@@ -31,6 +33,9 @@ struct UpdateReport
     int nFailed = 0;
     std::vector<std::string> removedUrls;
     std::vector<std::string> failedUrls;
+    // Every page written by the update or by the job it finished (new and changed ones), in order: what
+    // a search index must read again.
+    std::vector<CProjectInfor> savedPages;
 };
 
 struct UpdateResult
