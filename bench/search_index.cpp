@@ -1,9 +1,11 @@
 // Times the search index over a synthetic project of saved pages (GB2312 pages of Chinese text with some
 // English words, as the engine stores them): indexing time per page and the index's size, then the median
 // time of 100 queries each of one, two and four Chinese characters and of English words, beside
-// `grep -rl` for the same queries over the same files in the same run.
+// `grep -rl` for the same queries over the same files in the same run. Last, what indexing adds to a job:
+// the same series of pages fetched from a loopback server by a job alone and by a job whose saved pages
+// are indexed as they arrive (as `trawlix-cli get --project-file` and the desktop program do).
 //
-//   search_index [pages [grep-queries]]   (defaults: 2000 10)
+//   search_index [pages [grep-queries [job-pages [job-runs]]]]   (defaults: 2000 10 500 3)
 //
 // Everything lives in a temporary folder removed at the end.
 
@@ -11,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <sys/stat.h>
@@ -18,10 +22,16 @@
 #include <unistd.h>
 #include <vector>
 
+#include "TestHttpServer.h"
+#include "download/DownloadLog.h"
+#include "download/DownloadMessages.h"
+#include "download/DownloadTask.h"
+#include "download/DownloadWorker.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "project/ProjectStore.h"
 #include "search/SearchIndex.h"
+#include "search/SearchQueue.h"
 
 namespace
 {
@@ -94,12 +104,72 @@ std::int64_t fileSize(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
 }
 
+// Hands each page a job saves to onSaved.
+class CSavedPages final : public IDownloadNotify
+{
+public:
+    explicit CSavedPages(std::function<void(const CProjectInfor&)> onSaved)
+        : m_onSaved(std::move(onSaved))
+    {}
+
+    void OnDownloadMessage(unsigned nMessage, const std::string& strText, int nCode) override
+    {
+        if (nMessage != WM_DOWNLOAD_RESULT || nCode != DR_PAGE_SAVED || !m_onSaved) {
+            return;
+        }
+        const std::vector<std::string> fields = SplitFields(strText);
+        if (fields.size() == 6) {
+            CProjectInfor page;
+            page.m_strLocalFile = fields[0];
+            page.m_strUrl = fields[1];
+            page.m_strTitle = fields[3];
+            m_onSaved(page);
+        }
+    }
+
+private:
+    std::function<void(const CProjectInfor&)> m_onSaved;
+};
+
+// One job over the server's series into folder, its pages indexed into an index of its own when
+// bIndexed; the time until the last page is saved (and indexed).
+double jobSeconds(const TestHttpServer& server, int nPages, const std::string& folder, bool bIndexed)
+{
+    char last[32];
+    std::snprintf(last, sizeof last, "/page%04d.htm", nPages);
+    CDownloadTask task;
+    task.m_strProjectName = "job";
+    task.m_strSaveFolder = folder;
+    task.m_strFirstUrl = server.Url("/page0001.htm");
+    task.m_strLastUrl = server.Url(last);
+    const auto start = Clock::now();
+    std::unique_ptr<CSearchIndex> pIndex;
+    std::unique_ptr<CSearchQueue> pQueue;
+    if (bIndexed) {
+        pIndex = std::make_unique<CSearchIndex>(files::Join(folder, "data/search.sqlite"));
+        pQueue = std::make_unique<CSearchQueue>(*pIndex);
+    }
+    const std::string wbr = files::Join(folder, "job.wbr");
+    CSavedPages notify([&](const CProjectInfor& page) {
+        if (pQueue) {
+            pQueue->Add(wbr, "job", page);
+        }
+    });
+    task.m_hNotifyWnd = &notify;
+    DownloadWorker(&task);
+    if (pQueue) {
+        pQueue->Wait();
+    }
+    return secondsSince(start);
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     const int nPages = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
     const int nGrep = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    const int nJobPages = argc > 3 ? std::clamp(std::atoi(argv[3]), 1, 9999) : 500;
+    const int nJobRuns = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
     const char* tmp = std::getenv("TMPDIR");
     const std::string root = files::MakeUniqueFolder(tmp && *tmp ? tmp : "/tmp", "search-bench-");
     if (root.empty()) {
@@ -212,6 +282,28 @@ int main(int argc, char** argv)
     std::printf("\n(index: median of 100 queries with the 20 best hits, each hit's file checked for changes;\n"
                 " grep: median of %d of them, pattern in the pages' code page; ratio = grep / index)\n",
                 nGrep);
+
+    // The job's pages are the first pages of the project (repeated when it has fewer), served in UTF-8.
+    TestHttpServer server;
+    for (int i = 1; i <= nJobPages; ++i) {
+        char target[32];
+        std::snprintf(target, sizeof target, "/page%04d.htm", i);
+        server.Route(target, TestHttpResponse::Html("<html><head><meta charset=\"utf-8\"><title>第" +
+                                                    std::to_string(i) + "页</title></head><body><p>" +
+                                                    texts[(i - 1) % texts.size()] + "</p></body></html>"));
+    }
+    std::vector<double> plain;
+    std::vector<double> indexed;
+    for (int run = 0; run < nJobRuns; ++run) {
+        // Taken in turns, so a machine busy for a while weighs on both alike.
+        plain.push_back(jobSeconds(server, nJobPages, files::Join(root, "job-plain" + std::to_string(run)), false));
+        indexed.push_back(jobSeconds(server, nJobPages, files::Join(root, "job-indexed" + std::to_string(run)), true));
+    }
+    const double dPlain = median(plain);
+    const double dIndexed = median(indexed);
+    std::printf("\nloopback job of %d pages, median of %d runs: %.2f s alone, %.2f s with its pages indexed"
+                " (indexing adds %.1f %%)\n",
+                nJobPages, nJobRuns, dPlain, dIndexed, dPlain > 0 ? (dIndexed - dPlain) * 100 / dPlain : 0.0);
     files::RemoveTree(root);
     return 0;
 }
