@@ -10,6 +10,7 @@
 #include "common/AppInfo.h"
 #include "common/CommandIds.h"
 #include "project/ProjectBar.h"
+#include "ui/BarCaption.h"
 
 // The frame's bars, toolbars and size come back after a restart as the user left them.
 class FrameLayoutTest : public QObject
@@ -20,6 +21,7 @@ private slots:
     void initTestCase();
     void barsAndToolbarsComeBack();
     void projectBarWidthComesBack();
+    void floatingProjectBarComesBackWhereItWas();
 
 private:
     // Makes a frame the way the program starts one; false from RestoreFrameLayout leaves the default size.
@@ -104,6 +106,34 @@ void FrameLayoutTest::projectBarWidthComesBack()
     frame->NavigateTo(QStringLiteral("about:blank"));
     QTest::qWait(500);
     QCOMPARE(frame->findChild<CProjectBar*>()->width(), 380);
+}
+
+// Made floating by a double click on its caption and moved; then the program quits as it does on 退出: the
+// window closes, then the application closes every window still open.
+void FrameLayoutTest::floatingProjectBarComesBackWhereItWas()
+{
+    QSettings(appinfo::organization(), appinfo::application()).clear();
+    const QPoint place(160, 140);
+    {
+        std::unique_ptr<CMainFrame> frame = startFrame();
+        QVERIFY(frame);
+        frame->SetLayoutProfile(QStringLiteral("Bars"));
+        auto* bar = frame->findChild<CProjectBar*>();
+        auto* caption = bar->findChild<CBarCaption*>();
+        QVERIFY(caption);
+        QTest::mouseDClick(caption, Qt::LeftButton, Qt::NoModifier, caption->bandRect().center());
+        QTRY_VERIFY(bar->isFloating());
+        bar->move(place);
+        QTRY_COMPARE(bar->pos(), place);
+        QVERIFY(frame->close());
+        bar->close();
+    }
+    std::unique_ptr<CMainFrame> frame = startFrame();
+    QVERIFY(frame);
+    auto* bar = frame->findChild<CProjectBar*>();
+    QTRY_VERIFY(bar->isVisible());
+    QVERIFY(bar->isFloating());
+    QTRY_COMPARE(bar->pos(), place);
 }
 
 QTEST_MAIN(FrameLayoutTest)

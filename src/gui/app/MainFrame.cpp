@@ -15,6 +15,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/FrameActions.h"
+#include "app/FrameLayout.h"
 #include "app/MessageBar.h"
 #include "app/MessageEdit.h"
 #include "app/RecentFilesMenu.h"
@@ -724,6 +725,10 @@ void CMainFrame::closeEvent(QCloseEvent* event)
     if (!m_pDoc->CanClose()) {
         event->ignore();
         return;
+    }
+    if (!m_strLayoutProfile.isEmpty()) {
+        SaveFrameLayout(*this, m_strLayoutProfile);
+        SaveBarSizes(m_strLayoutProfile);
     }
     shutdown();
     event->accept();

@@ -79,6 +79,10 @@ public:
     // The sizes of the project and message windows, kept under a profile name between runs.
     void LoadBarSizes(const QString& strProfile);
     void SaveBarSizes(const QString& strProfile) const;
+    // The layout (bars, toolbars, window place) is saved under this profile when the window closes,
+    // while every bar is still where the user left it: the application's quit closes floating bars
+    // after the window, and a layout saved then would lose them.
+    void SetLayoutProfile(const QString& strProfile) { m_strLayoutProfile = strProfile; }
     // Starts the web engine's profile, which the first page would otherwise wait for.
     void WarmUpBrowser();
 
@@ -121,6 +125,7 @@ private:
     CDesktopSearch* m_pSearch = nullptr;
     CSearchPanel* m_wndSearch = nullptr;
     QString m_strStartUrl;
+    QString m_strLayoutProfile;
     QString m_strEndUrl;
 
     CDownloadCommands* m_pDownloads = nullptr;

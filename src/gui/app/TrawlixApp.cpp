@@ -42,7 +42,8 @@ CTrawlixApp::CTrawlixApp(int& argc, char** argv)
 
 CTrawlixApp::~CTrawlixApp()
 {
-    if (m_pFrame) {
+    // A window that was closed saved its layout then; one still open (the session ended) saves it now.
+    if (m_pFrame && m_pFrame->isVisible()) {
         SaveFrameLayout(*m_pFrame, kBarProfile);
         m_pFrame->SaveBarSizes(kBarProfile);
     }
@@ -135,6 +136,7 @@ bool CTrawlixApp::InitInstance()
     m_strOpenFile = OpenFileFromArguments(arguments());
     m_pFrame = std::make_unique<CMainFrame>();
     m_pFrame->LoadBarSizes(kBarProfile);
+    m_pFrame->SetLayoutProfile(kBarProfile);
     if (RestoreFrameLayout(*m_pFrame, kBarProfile)) {
         m_pFrame->show();
     } else {
