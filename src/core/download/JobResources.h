@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -44,14 +45,30 @@ public:
     std::string WhyFailed(const std::string& strUrl) const;
 
 private:
+    // An address is known by a digest of it (the first 16 bytes of its SHA-256), so a job of thousands
+    // of pages keeps a few dozen bytes per address it has seen instead of the address itself.
+    struct Key
+    {
+        std::uint64_t a = 0;
+        std::uint64_t b = 0;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash
+    {
+        std::size_t operator()(const Key& key) const { return static_cast<std::size_t>(key.a); }
+    };
+    static Key KeyOf(const std::string& strUrl);
+
     struct Entry
     {
         State state = State::Unknown;
         int nPage = 0;
-        std::string strTemp;   // fetched, not placed yet
-        std::string strPlaced; // the first copy placed
-        std::string strWhy;
+        // The first copy placed: the path held by m_placedAt (its nodes stay where they are), or null.
+        const std::string* pPlaced = nullptr;
     };
-    std::unordered_map<std::string, Entry> m_entries;
-    std::map<std::string, std::string> m_placedAt; // path → the address whose copy it holds
+    std::unordered_map<Key, Entry, KeyHash> m_entries;
+    std::unordered_map<Key, std::string, KeyHash> m_temp; // fetched, not placed yet
+    std::unordered_map<Key, std::string, KeyHash> m_why;  // why an address failed
+    std::map<std::string, Key> m_placedAt;                // path → the address whose copy it holds
+    void erase(const Key& key);
 };
