@@ -62,8 +62,9 @@ CMainFrame::CMainFrame(QWidget* parent)
     setWindowTitle(frameTitle());
     setWindowIcon(appIcon());
 
+    // The browser's profile (and with it the engine's helper processes) starts only once the window is
+    // shown: WarmUpBrowser, or the first thing that needs it.
     m_pView = new CTrawlixView(this);
-    m_pCookies = new CBrowserCookies(m_pView->Profile()->profile()->cookieStore(), this);
     m_pView->setObjectName(QStringLiteral("trawlixView"));
     setCentralWidget(m_pView);
 
@@ -151,6 +152,7 @@ void CMainFrame::wireJobs()
         if (QTreeWidgetItem* pProject = m_wndProjectBar->ProjectByKey(task.m_hProjectItem)) {
             m_wndProjectBar->CollectPages(pProject, project);
         }
+        WarmUpBrowser();
         PrepareCompleteTask(task, m_pCookies, project);
     });
 }
@@ -568,7 +570,10 @@ void CMainFrame::SaveBarSizes(const QString& strProfile) const
 
 void CMainFrame::WarmUpBrowser()
 {
-    m_pView->Profile()->profile();
+    if (!m_pCookies) {
+        // Made with the profile, so the cookies it loads from disk are all seen.
+        m_pCookies = new CBrowserCookies(m_pView->Profile()->profile()->cookieStore(), this);
+    }
 }
 
 void CMainFrame::onAddressEntered()
