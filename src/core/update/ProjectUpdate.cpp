@@ -148,9 +148,14 @@ UpdateResult UpdateProject(const UpdateOptions& options, IDownloadNotify* pNotif
     report.strProject = options.strProject;
 
     // A first job killed before it wrote the project file leaves only its record: the file is made then.
-    const bool bFileExists = files::IsRegularFile(options.strProjectFile);
+    const bool bFileExists = options.bPagesGiven || files::IsRegularFile(options.strProjectFile);
     std::vector<CProjectObject> projects;
-    if (bFileExists) {
+    if (options.bPagesGiven) {
+        CProjectObject project;
+        project.m_strName = options.strProject;
+        project.m_pages = options.pages;
+        projects.push_back(std::move(project));
+    } else if (bFileExists) {
         CProjectStore store;
         store.SetPath(options.strProjectFile);
         store.Transfer(false);
@@ -421,7 +426,8 @@ UpdateResult UpdateProject(const UpdateOptions& options, IDownloadNotify* pNotif
     if (!strSeriesEnd.empty() && definition.nId != 0 && definition.nMode == 0) {
         record.SetLastUrl(definition.nId, strSeriesEnd);
     }
-    if (!added.empty() || !pProject) {
+    report.addedPages = added;
+    if (!options.bPagesGiven && (!added.empty() || !pProject)) {
         ProjectFileStatus status;
         if (!AppendPagesToProjectFile(options.strProjectFile, options.strProject, added, &status)) {
             result.code = UpdateResult::Code::NotWritten;

@@ -19,6 +19,11 @@ struct UpdateOptions
     int nConnections = 0; // 0: as the project's job had it
     int nWaitMs = -1;     // -1: as the project's job had it
     int nMaxNew = 100;    // pages looked for after the end of a series
+    // The project's pages as a window holds them (saved to the project file or not): the project file
+    // is then neither read nor written, and the new pages are only reported (UpdateReport::addedPages)
+    // for the window to add. strProjectFile may be empty.
+    bool bPagesGiven = false;
+    std::vector<CProjectInfor> pages;
 };
 
 // What an update did, counted by page.
@@ -36,6 +41,8 @@ struct UpdateReport
     // Every page written by the update or by the job it finished (new and changed ones), in order: what
     // a search index must read again.
     std::vector<CProjectInfor> savedPages;
+    // The pages that join the project, in order, after its earlier ones.
+    std::vector<CProjectInfor> addedPages;
 };
 
 struct UpdateResult

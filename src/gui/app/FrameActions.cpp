@@ -55,6 +55,8 @@ const CommandText kCommandTexts[] = {
     {cmd::ID_HELP_TOPICS, "帮助主题", nullptr},
     {cmd::ID_MAKE_EPUB_TREE, "生成EPUB文件", nullptr},
     {cmd::ID_MAKE_EPUB, "生成EPUB文件", "生成EPUB电子书\n生成EPUB文件"},
+    {cmd::ID_UPDATE_PROJECT_TREE, "更新工程", nullptr},
+    {cmd::ID_UPDATE_PROJECT, "更新工程", "下载工程的新网页和已改变的网页\n更新工程"},
 };
 
 // The browser view's commands that the frame puts on its menus and toolbar.

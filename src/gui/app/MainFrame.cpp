@@ -35,6 +35,7 @@
 #include "project/ProjectCommands.h"
 #include "project/ProjectTree.h"
 #include "project/TrawlixDoc.h"
+#include "project/UpdateCommands.h"
 #include "search/DesktopSearch.h"
 #include "search/SearchHitTab.h"
 #include "search/SearchPanel.h"
@@ -93,6 +94,9 @@ CMainFrame::CMainFrame(QWidget* parent)
     m_pDownloads = new CDownloadCommands(context, this);
     m_pProjects = new CProjectCommands(
         context, *m_pDoc, [this](const QString& strPath) { return OpenBook(strPath); }, this);
+    m_pUpdates = new CUpdateCommands(context, *m_pDoc, this);
+    connect(m_pUpdates, &CUpdateCommands::logLine, m_wndMessageBar, &CMessageBar::AppendLine);
+    connect(m_pUpdates, &CUpdateCommands::updateFinished, this, &CMainFrame::scheduleUpdate);
     m_pFavorites->BuildFavoritesMenu();
 
     m_idleTimer.setSingleShot(true);
@@ -265,7 +269,7 @@ void CMainFrame::createMenus()
                   browsercmd::ID_NEW_BLANK_PAGE, 0, cmd::ID_BROWSE_PREV_PAGE, cmd::ID_BROWSE_NEXT_PAGE, 0,
                   cmd::ID_INSERT_BOOKMARK, cmd::ID_REMOVE_BOOKMARK, 0, cmd::ID_RECORD_START_URL, cmd::ID_RECORD_END_URL,
                   0, cmd::ID_STOP_DOWNLOAD});
-    add(operate, {0, cmd::ID_MAKE_CHM, cmd::ID_MAKE_EPUB});
+    add(operate, {0, cmd::ID_MAKE_CHM, cmd::ID_MAKE_EPUB, 0, cmd::ID_UPDATE_PROJECT});
 
     QMenu* view = bar->addMenu(QStringLiteral("查看(&V)"));
     view->setObjectName(QStringLiteral("viewMenu"));
@@ -426,6 +430,9 @@ bool CMainFrame::updateCommand(int nId, bool& bEnabled, bool& bChecked) const
     switch (nId) {
     case cmd::ID_MAKE_EPUB:
         bEnabled = m_wndProjectBar->IsProjectOrPageSelected();
+        return true;
+    case cmd::ID_UPDATE_PROJECT:
+        bEnabled = m_pUpdates && m_pUpdates->CanUpdate();
         return true;
     case cmd::ID_SAVE_PROJECT:
         bEnabled = m_pDoc->IsModified();
@@ -618,6 +625,10 @@ void CMainFrame::OnCommand(int nId)
         break;
     case cmd::ID_ADD_LOCAL_PAGES:
         m_pProjects->AddLocalPages();
+        break;
+    case cmd::ID_UPDATE_PROJECT:
+    case cmd::ID_UPDATE_PROJECT_TREE:
+        m_pUpdates->UpdateProject();
         break;
     case cmd::ID_DELETE_NODE:
         m_pProjects->DeleteNode();

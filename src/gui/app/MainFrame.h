@@ -16,6 +16,7 @@ class CMessageBar;
 class CProgStatusBar;
 class CProjectBar;
 class CProjectCommands;
+class CUpdateCommands;
 class CRecentFilesMenu;
 class CSearchPanel;
 class CToolBarEx;
@@ -130,6 +131,7 @@ private:
 
     CDownloadCommands* m_pDownloads = nullptr;
     CProjectCommands* m_pProjects = nullptr;
+    CUpdateCommands* m_pUpdates = nullptr;
     CRecentFilesMenu* m_pRecentFiles = nullptr;
     QHash<int, QAction*> m_actions;
     QTimer m_idleTimer;

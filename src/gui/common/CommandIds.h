@@ -29,6 +29,8 @@ constexpr int ID_REMOVE_BOOKMARK = 32847;
 constexpr int ID_INSERT_BOOKMARK_TREE = 32825;
 constexpr int ID_REMOVE_BOOKMARK_TREE = 32826;
 constexpr int ID_STOP_DOWNLOAD = 32824;
+constexpr int ID_UPDATE_PROJECT_TREE = 32852; // "更新工程" in the tree's menu
+constexpr int ID_UPDATE_PROJECT = 32853;      // "更新工程" in the 操作 menu, for the selected project
 
 // Favorites; the favorites themselves are 4992 + their number (favorites::FavoriteCommandId).
 constexpr int ID_ADD_TO_FAVORITES = 32827;

@@ -29,6 +29,7 @@ const MenuEntry kMenu[] = {
     {0, nullptr},
     {cmd::ID_DELETE_NODE, "删除"},
     {cmd::ID_RENAME_NODE, "改名"},
+    {cmd::ID_UPDATE_PROJECT_TREE, "更新工程"},
     {cmd::ID_INSERT_BOOKMARK_TREE, "插入书签"},
     {cmd::ID_REMOVE_BOOKMARK_TREE, "取消书签"},
     {0, nullptr},
@@ -442,6 +443,8 @@ QMenu* CProjectBar::CreateContextMenu(QWidget* parent) const
         case cmd::ID_MAKE_CHM_TREE:
         case cmd::ID_MAKE_EPUB_TREE:
             return !bNoTarget && bProjectHasPages;
+        case cmd::ID_UPDATE_PROJECT_TREE:
+            return !bNoTarget && project != nullptr;
         case cmd::ID_INSERT_BOOKMARK_TREE:
             return !bNoTarget && bPage && !bBookmarked;
         case cmd::ID_REMOVE_BOOKMARK_TREE:

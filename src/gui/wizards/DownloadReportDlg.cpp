@@ -45,7 +45,7 @@ void CDownloadReportDlg::showEvent(QShowEvent* event)
 {
     if (!m_bFilled) {
         m_bFilled = true;
-        m_pList->addItems(ReportLines(m_strSummary));
+        m_pList->addItems(m_lines.isEmpty() ? ReportLines(m_strSummary) : m_lines);
     }
     QDialog::showEvent(event);
     if (!event->spontaneous()) {

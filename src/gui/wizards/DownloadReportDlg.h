@@ -21,6 +21,8 @@ public:
 
     // The job's summary: project name, saved count, failed count and save path, TAB-separated.
     QString m_strSummary;
+    // Lines shown instead of the summary's (an update's report).
+    QStringList m_lines;
 
     // The eight lines the list shows for a summary.
     static QStringList ReportLines(const QString& strSummary);
