@@ -856,6 +856,14 @@ std::pair<int, int> CPageRun::Run(const std::string& projectFolder)
 
         notify(WM_DOWNLOAD_BEGIN, m_list.urls[i], 0);
         startFetch(i);
+        // An update asks for the saved pages after this one at once, as many as it has connections: most
+        // are answered 304 without a body, and one after another each would cost a round trip.
+        for (int j = i + 1;
+             j < nTotal && j <= i + std::clamp(m_task.m_nConnections, 1, 16) &&
+             static_cast<size_t>(j) < m_list.update.size() && m_list.update[j].kind == UpdatePage::Kind::Saved;
+             ++j) {
+            startFetch(j);
+        }
         scanFetched();
         while (pageAt(i).state != Page::State::Ready) {
             step(i);
