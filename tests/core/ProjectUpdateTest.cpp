@@ -174,6 +174,59 @@ TEST_F(ProjectUpdateTest, ChangedRemovedAndNewPagesOfASeriesThenAnUnchangedProje
     EXPECT_EQ(projectPages(wbr, "连载").size(), 12u);
 }
 
+TEST_F(ProjectUpdateTest, MaxNewLimitsThePagesFoundPastTheEndOfASeries)
+{
+    for (int n = 11; n <= 14; ++n) {
+        writePage(n, "later " + std::to_string(n));
+    }
+    ProcessResult run = RunCli({"update", wbr, "--project", "连载", "--max-new", "3"});
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr << run.strOut;
+    EXPECT_NE(run.strOut.find(report(3, 0, 10, 0, 0)), std::string::npos) << run.strOut;
+    std::vector<CProjectInfor> pages = projectPages(wbr, "连载");
+    ASSERT_EQ(pages.size(), 13u);
+    EXPECT_EQ(pages.back().m_strUrl, nginx.Url("/s13.html"));
+
+    // The next update goes on from the last page found.
+    run = RunCli({"update", wbr, "--project", "连载"});
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr << run.strOut;
+    EXPECT_NE(run.strOut.find(report(1, 0, 13, 0, 0)), std::string::npos) << run.strOut;
+    pages = projectPages(wbr, "连载");
+    ASSERT_EQ(pages.size(), 14u);
+    EXPECT_EQ(pages.back().m_strUrl, nginx.Url("/s14.html"));
+}
+
+TEST_F(ProjectUpdateTest, ATopPageIsReadAgainForItsNewLinks)
+{
+    auto writeTop = [&](int nLinks) {
+        std::string strTop = "<html><head><title>目录</title></head><body>";
+        for (int n = 1; n <= nLinks; ++n) {
+            strTop += "<a href=\"s" + std::to_string(n) + ".html\">" + std::to_string(n) + "</a>";
+        }
+        files::WriteFile(root + "/index.html", strTop + "</body></html>");
+        const time_t when = std::time(nullptr) + 200 + ++m_nWrites;
+        utimbuf times{when, when};
+        ::utime((root + "/index.html").c_str(), &times);
+    };
+    writeTop(3);
+    const ProcessResult get = RunCli({"get", "--top", nginx.Url("/index.html"), "--project", "目录", "--folder",
+                                      temp.file("save"), "--project-file", wbr});
+    ASSERT_EQ(get.nExitCode, 0) << get.strErr << get.strOut;
+    ASSERT_EQ(projectPages(wbr, "目录").size(), 4u);
+
+    writeTop(5);
+    const ProcessResult run = RunCli({"update", wbr, "--project", "目录"});
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr << run.strOut;
+    // The top page changed; its two new links are new pages, the three others are as they were.
+    EXPECT_NE(run.strOut.find(report(2, 1, 3, 0, 0)), std::string::npos) << run.strOut;
+    const std::vector<CProjectInfor> pages = projectPages(wbr, "目录");
+    ASSERT_EQ(pages.size(), 6u);
+    EXPECT_EQ(pages[4].m_strUrl, nginx.Url("/s4.html"));
+    EXPECT_EQ(pages[5].m_strUrl, nginx.Url("/s5.html"));
+    EXPECT_TRUE(files::IsRegularFile(pages[5].m_strLocalFile));
+    // The series project beside it is untouched.
+    EXPECT_EQ(projectPages(wbr, "连载").size(), 10u);
+}
+
 TEST_F(ProjectUpdateTest, WorksFromThePagesAddressesWhenTheRecordIsDamagedOrMissing)
 {
     const std::string record = project + "/" + CProjectRecord::kFileName;
