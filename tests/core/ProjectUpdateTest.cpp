@@ -13,6 +13,7 @@
 #include <thread>
 #include <unistd.h>
 #include <utime.h>
+#include <zip.h>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,29 @@ size_t logLines(const std::string& strLog)
     std::string log;
     files::ReadFile(strLog, log);
     return static_cast<size_t>(std::count(log.begin(), log.end(), '\n'));
+}
+
+// The text of every entry of a zip file, by name.
+std::map<std::string, std::string> zipEntries(const std::string& strPath)
+{
+    std::map<std::string, std::string> entries;
+    int nError = 0;
+    zip_t* archive = zip_open(strPath.c_str(), ZIP_RDONLY, &nError);
+    if (!archive) {
+        return entries;
+    }
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t st;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &st);
+        std::string data(st.size, '\0');
+        if (zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0)) {
+            zip_fread(file, data.data(), st.size);
+            zip_fclose(file);
+        }
+        entries[st.name] = std::move(data);
+    }
+    zip_close(archive);
+    return entries;
 }
 
 std::string seriesPage(int n, const std::string& strText)
@@ -157,6 +181,24 @@ TEST_F(ProjectUpdateTest, ChangedRemovedAndNewPagesOfASeriesThenAnUnchangedProje
         EXPECT_EQ(search.nExitCode, 0) << word << search.strErr;
         EXPECT_EQ(search.strOut.substr(0, search.strOut.find('\t')), file) << search.strOut;
     }
+
+    // A book made now holds the changed chapter's new text and the new chapters after the others.
+    files::CreateFolders(temp.file("book"));
+    const ProcessResult epub = RunCli({"epub", wbr, "--project", "连载", "--out", temp.file("book")});
+    ASSERT_EQ(epub.nExitCode, 0) << epub.strErr;
+    bool bNewText = false;
+    bool bInOrder = false;
+    for (const auto& [name, data] : zipEntries(temp.file("book/连载.epub"))) {
+        EXPECT_EQ(data.find("text 3<"), std::string::npos) << name;
+        bNewText = bNewText || data.find("the third chapter, rewritten") != std::string::npos;
+        const size_t n10 = data.find("第10章");
+        const size_t n11 = data.find("第11章");
+        const size_t n12 = data.find("第12章");
+        bInOrder = bInOrder || (data.find("nav") != std::string::npos && n10 != std::string::npos &&
+                                n11 != std::string::npos && n12 != std::string::npos && n10 < n11 && n11 < n12);
+    }
+    EXPECT_TRUE(bNewText);
+    EXPECT_TRUE(bInOrder);
 
     // Nothing changed since: every page is answered 304 and nothing else is asked for but the next numbers.
     const size_t nFrom = logLines(nginx.AccessLog());
