@@ -19,6 +19,7 @@
 #include "project/ProjectBar.h"
 #include "project/ProjectTree.h"
 #include "project/TrawlixDoc.h"
+#include "update/ProjectRecord.h"
 #include "wizards/DownloadReportDlg.h"
 
 // 更新工程 from the project tree's menu, against a local server, in a real frame.
@@ -95,6 +96,8 @@ void UpdateProjectTest::updateFromTheTreeMenuAddsNewPagesAndReports()
     QTRY_COMPARE(reports.size(), 1);
     QTRY_COMPARE(frame.Jobs()->JobCount(), 0);
     frame.Document()->SetModifiedFlag(false);
+    // The job is recorded beside its pages.
+    QVERIFY(CProjectRecord::Exists(files::Join(temp.path(), "新建工程")));
 
     // Since then the second chapter changed and a fourth came out.
     server.Route("/s2.htm", chapter(2, "the second chapter, rewritten"));

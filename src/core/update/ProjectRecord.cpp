@@ -157,6 +157,11 @@ std::string CProjectRecord::relative(const std::string& strPath) const
 
 bool CProjectRecord::BeginJob(const CDownloadTask& task)
 {
+    return BeginJob(JobDefinitionOf(task));
+}
+
+JobDefinition JobDefinitionOf(const CDownloadTask& task)
+{
     JobDefinition definition;
     definition.nMode = task.m_nMode;
     definition.strFirstUrl = task.m_strFirstUrl;
@@ -168,7 +173,47 @@ bool CProjectRecord::BeginJob(const CDownloadTask& task)
     definition.strCookieFile = task.m_strCookieFile;
     definition.nConnections = task.m_nConnections;
     definition.nWaitMs = task.m_nWaitMs;
-    return BeginJob(definition);
+    return definition;
+}
+
+CRecordOnFirstSave::CRecordOnFirstSave(std::string strProjectFolder, const CDownloadTask& task)
+    : m_strFolder(std::move(strProjectFolder))
+    , m_definition(JobDefinitionOf(task))
+{}
+
+void CRecordOnFirstSave::OnJobList(const std::vector<std::string>& urls,
+                                   const std::vector<std::string>& names,
+                                   const std::vector<std::string>& exts)
+{
+    m_urls = urls;
+    m_names = names;
+    m_exts = exts;
+}
+
+bool CRecordOnFirstSave::begin()
+{
+    if (!m_bTried) {
+        m_bTried = true;
+        m_bBegun = m_record.Open(m_strFolder, true) && m_record.BeginJob(m_definition);
+        if (m_bBegun && !m_urls.empty()) {
+            m_record.OnJobList(m_urls, m_names, m_exts);
+        }
+    }
+    return m_bBegun;
+}
+
+void CRecordOnFirstSave::OnPageSaved(const SavedTransfer& page)
+{
+    if (begin()) {
+        m_record.OnPageSaved(page);
+    }
+}
+
+void CRecordOnFirstSave::OnResourceSaved(const SavedTransfer& resource)
+{
+    if (begin()) {
+        m_record.OnResourceSaved(resource);
+    }
 }
 
 bool CProjectRecord::BeginJob(const JobDefinition& d)

@@ -24,6 +24,9 @@ struct JobDefinition
     int nWaitMs = 0;
 };
 
+// The definition a task's job is recorded with.
+JobDefinition JobDefinitionOf(const CDownloadTask& task);
+
 // A page saved by a job, under its file name in the project folder.
 struct RecordedPage
 {
@@ -99,4 +102,32 @@ private:
     std::string m_strFolder; // with a trailing slash
     long long m_nJob = 0;
     bool m_bUpdating = false;
+};
+
+// A job's record begun only when the job saves its first page or file, so a job that saves nothing
+// leaves no record (and no folder for one) behind; from then on everything goes to the project
+// folder's record. A record that cannot be opened leaves the job unrecorded.
+class CRecordOnFirstSave final : public IJobRecorder
+{
+public:
+    CRecordOnFirstSave(std::string strProjectFolder, const CDownloadTask& task);
+
+    void OnJobList(const std::vector<std::string>& urls,
+                   const std::vector<std::string>& names,
+                   const std::vector<std::string>& exts) override;
+    void OnPageSaved(const SavedTransfer& page) override;
+    void OnResourceSaved(const SavedTransfer& resource) override;
+    void OnPageOutcome(int, const std::string&, PageOutcome) override {}
+
+private:
+    bool begin();
+
+    std::string m_strFolder;
+    JobDefinition m_definition;
+    std::vector<std::string> m_urls;
+    std::vector<std::string> m_names;
+    std::vector<std::string> m_exts;
+    CProjectRecord m_record;
+    bool m_bTried = false;
+    bool m_bBegun = false;
 };

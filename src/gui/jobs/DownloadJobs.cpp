@@ -7,6 +7,8 @@
 #include "download/DownloadLog.h"
 #include "download/DownloadWorker.h"
 #include "jobs/DownloadReceiver.h"
+#include "platform/Files.h"
+#include "update/ProjectRecord.h"
 
 CDownloadJobs::RunningJob::~RunningJob()
 {
@@ -101,6 +103,12 @@ bool CDownloadJobs::Start(std::uintptr_t key)
     if ((task.m_bComplete || task.m_bRender) && m_prepareComplete) {
         m_prepareComplete(task);
     }
+    // What the job saves is recorded beside its pages, for 更新工程 to check again and to finish it.
+    const std::string strSaveFolder =
+        files::AbsolutePath(task.m_strSaveFolder.empty() ? files::DocumentsFolder() : task.m_strSaveFolder);
+    running->record = std::make_unique<CRecordOnFirstSave>(
+        files::Join(strSaveFolder, ProjectFolderName(task.m_strProjectName)), task);
+    task.m_pRecorder = running->record.get();
     running->job = std::make_unique<CDownloadJob>(task);
     running->job->Start();
     m_jobs[key] = std::move(running);

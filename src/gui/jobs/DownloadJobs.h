@@ -15,6 +15,7 @@
 
 class CDownloadJob;
 class CDownloadReceiver;
+class CRecordOnFirstSave;
 
 // The download tasks of the projects and their running jobs. Each project has one CDownloadTask for
 // the window's life, keyed by the project's key; a running job of a project sits beside it. Deleting a
@@ -91,6 +92,8 @@ signals:
 private:
     struct RunningJob
     {
+        // Outlives the job, which writes to it.
+        std::unique_ptr<CRecordOnFirstSave> record;
         std::unique_ptr<CDownloadReceiver> receiver;
         std::unique_ptr<CDownloadJob> job;
         ~RunningJob();
