@@ -294,6 +294,71 @@ TEST_F(ProjectUpdateTest, WorksFromThePagesAddressesWhenTheRecordIsDamagedOrMiss
     }
 }
 
+// Real documentation names its chapters ch01.zh-cn.html: saved as ch01.zh-cn.zh-cn.html beside
+// ch01.zh-cn.files. A changed chapter keeps its pictures in that folder, and the numbers after the last
+// chapter keep their leading zero.
+TEST(ProjectUpdateNames, ZeroPaddedChaptersWithDottedNames)
+{
+    TempFolder temp;
+    const std::string root = temp.file("site");
+    files::CreateFolders(root + "/images");
+    auto writeChapter = [&](int n, const std::string& strText) {
+        const std::string name = "ch0" + std::to_string(n);
+        files::WriteFile(root + "/" + name + ".zh-cn.html", "<html><head><title>" + name + "</title></head><body><p>" +
+                                                                strText + "</p><img src=\"images/" + name +
+                                                                ".png\"><img src=\"images/home.png\"></body></html>");
+        files::WriteFile(root + "/images/" + name + ".png", "PNG " + strText);
+        const time_t when = std::time(nullptr) + 100 + n + static_cast<time_t>(strText.size());
+        utimbuf times{when, when};
+        ::utime((root + "/" + name + ".zh-cn.html").c_str(), &times);
+    };
+    files::WriteFile(root + "/images/home.png", "PNG home");
+    for (int n = 1; n <= 3; ++n) {
+        writeChapter(n, "chapter " + std::to_string(n));
+    }
+    CLocalNginx nginx;
+    if (!nginx.Start(temp.file("nginx"), root)) {
+        GTEST_SKIP() << nginx.Error();
+    }
+    const std::string wbr = temp.file("doc.wbr");
+    const ProcessResult get =
+        RunCli({"get", "--from", nginx.Url("/ch01.zh-cn.html"), "--to", nginx.Url("/ch03.zh-cn.html"), "--project",
+                "手册", "--folder", temp.file("save"), "--project-file", wbr});
+    ASSERT_EQ(get.nExitCode, 0) << get.strErr << get.strOut;
+
+    writeChapter(2, "chapter 2, rewritten");
+    writeChapter(4, "chapter 4");
+    const ProcessResult run = RunCli({"update", wbr, "--project", "手册"});
+    EXPECT_EQ(run.nExitCode, 0) << run.strErr << run.strOut;
+    EXPECT_NE(run.strOut.find(report(1, 1, 2, 0, 0)), std::string::npos) << run.strOut;
+
+    const std::vector<CProjectInfor> pages = projectPages(wbr, "手册");
+    ASSERT_EQ(pages.size(), 4u);
+    EXPECT_EQ(pages[3].m_strUrl, nginx.Url("/ch04.zh-cn.html"));
+    for (const CProjectInfor& page : pages) {
+        std::string text;
+        ASSERT_TRUE(files::ReadFile(page.m_strLocalFile, text)) << page.m_strLocalFile;
+        size_t nPictures = 0;
+        for (size_t at = text.find("src=\""); at != std::string::npos; at = text.find("src=\"", at + 1)) {
+            const size_t begin = at + 5;
+            const std::string src = text.substr(begin, text.find('"', begin) - begin);
+            EXPECT_TRUE(files::IsRegularFile(files::Join(files::FolderOf(page.m_strLocalFile), src)))
+                << page.m_strLocalFile << " shows " << src;
+            ++nPictures;
+        }
+        EXPECT_EQ(nPictures, 2u) << page.m_strLocalFile;
+    }
+    std::string text;
+    ASSERT_TRUE(files::ReadFile(pages[1].m_strLocalFile, text));
+    EXPECT_NE(text.find("chapter 2, rewritten"), std::string::npos);
+    // No second folder of pictures for the changed chapter.
+    size_t nFolders = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(temp.file("save/手册"))) {
+        nFolders += entry.path().string().ends_with(".files") ? 1 : 0;
+    }
+    EXPECT_EQ(nFolders, 4u);
+}
+
 TEST_F(ProjectUpdateTest, ClearErrorsForBadArgumentsAndProjects)
 {
     files::WriteFile(temp.file("not-a-project.wbr"), "nothing like a project file");

@@ -13,6 +13,7 @@
 #include "download/PageNames.h"
 #include "download/UrlSequence.h"
 #include "platform/Files.h"
+#include "project/PageFiles.h"
 #include "project/ProjectFileAppend.h"
 #include "project/ProjectStore.h"
 
@@ -24,9 +25,22 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// A page's file name split into the name a job gave it and its extension.
-void splitFileName(const std::string& strFile, std::string& strName, std::string& strExt)
+// A saved page's file name split into the name a job gave it and its extension. The name is the one
+// its resource folder carries (ch01.zh-cn for ch01.zh-cn.zh-cn.html beside ch01.zh-cn.files), so a
+// changed page keeps its pictures where they are.
+void splitFileName(const std::string& strFolderSlash,
+                   const std::string& strFile,
+                   std::string& strName,
+                   std::string& strExt)
 {
+    const std::string strResources = files::FileName(ResourceFolderOf(strFolderSlash + strFile));
+    const std::string strStem = strResources.substr(0, strResources.size() - std::string(".files").size());
+    if (!strStem.empty() && strFile.size() > strStem.size() && strFile.compare(0, strStem.size(), strStem) == 0 &&
+        strFile[strStem.size()] == '.') {
+        strName = strStem;
+        strExt = strFile.substr(strStem.size());
+        return;
+    }
     const auto dot = strFile.rfind('.');
     strName = dot == std::string::npos ? strFile : strFile.substr(0, dot);
     strExt = dot == std::string::npos ? std::string() : strFile.substr(dot);
@@ -115,8 +129,19 @@ std::string SeriesAddressAfter(const std::string& strFirst, const std::string& s
         return std::string();
     }
     const std::string number = strLast.substr(nStart, nEnd - nStart);
+    size_t nFirstEnd = nStart;
+    while (nFirstEnd < strFirst.size() && isDigit(strFirst[nFirstEnd])) {
+        ++nFirstEnd;
+    }
+    const std::string firstNumber = strFirst.substr(nStart, nFirstEnd - nStart);
+    // A series written with leading zeros (ch01 .. ch10) keeps its width: past its largest number the
+    // addresses would lose their zeros and name other pages.
+    const bool bPadded = (number.size() > 1 && number[0] == '0') || (firstNumber.size() > 1 && firstNumber[0] == '0');
     std::string next = std::to_string(std::stoll(number) + nAfter);
-    if (number.size() > 1 && number[0] == '0' && next.size() < number.size()) {
+    if (bPadded && next.size() > number.size()) {
+        next.assign(number.size(), '9');
+    }
+    if (bPadded && next.size() < number.size()) {
         next.insert(0, number.size() - next.size(), '0');
     }
     return strLast.substr(0, nStart) + next + strLast.substr(nEnd);
@@ -223,7 +248,7 @@ UpdateResult UpdateProject(const UpdateOptions& options, IDownloadNotify* pNotif
         UpdatePage page;
         page.kind = UpdatePage::Kind::Saved;
         page.strUrl = strUrl;
-        splitFileName(strFile, page.strName, page.strExt);
+        splitFileName(strFolderSlash, strFile, page.strName, page.strExt);
         auto it = recorded.find(strFile);
         if (it != recorded.end()) {
             page.strETag = it->second.strETag;
