@@ -1,12 +1,9 @@
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <pthread.h>
 #include <string>
-#include <thread>
 
 #include "Commands.h"
+#include "InterruptGuard.h"
 #include "download/DownloadLog.h"
 #include "download/DownloadMessages.h"
 #include "search/SearchIndex.h"
@@ -54,21 +51,6 @@ public:
         }
     }
 };
-
-std::atomic<bool> g_bCancel{false};
-
-void watchInterrupts(sigset_t signals)
-{
-    std::thread([signals] {
-        for (;;) {
-            int sig = 0;
-            if (sigwait(&signals, &sig) != 0) {
-                return;
-            }
-            g_bCancel = true;
-        }
-    }).detach();
-}
 
 bool parseNumber(const std::string& strText, double nMin, double nMax, double& value)
 {
@@ -143,16 +125,10 @@ int RunUpdate(const CliArgs& args)
         options.nMaxNew = static_cast<int>(value);
     }
 
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    watchInterrupts(signals);
-
+    // Ctrl-C, SIGTERM and SIGHUP only set the flag the update polls: it ends after what it is writing.
+    CInterruptGuard interrupts;
     CUpdateReceiver receiver;
-    const UpdateResult result = UpdateProject(options, &receiver, &g_bCancel);
+    const UpdateResult result = UpdateProject(options, &receiver, CInterruptGuard::Flag());
     if (result.code == UpdateResult::Code::NoProjectFile || result.code == UpdateResult::Code::NoProject) {
         std::fprintf(stderr, "trawlix-cli update: %s\n", TerminalSafe(result.strMessage).c_str());
         return result.code == UpdateResult::Code::NoProject ? 2 : 1;
@@ -181,5 +157,5 @@ int RunUpdate(const CliArgs& args)
         std::fprintf(stderr, "trawlix-cli update: %s\n", result.strMessage.c_str());
         return 1;
     }
-    return result.report.nFailed == 0 && !g_bCancel ? 0 : 1;
+    return result.report.nFailed == 0 && !CInterruptGuard::Interrupted() ? 0 : 1;
 }
