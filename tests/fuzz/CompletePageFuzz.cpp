@@ -1,7 +1,8 @@
 // The complete-page reader on any bytes: the first line is the page's address, then the page, then
 // (after each line "--sheet--") the text of one style sheet it asks for. Every decoded value written
 // back must stay escaped: the page and each sheet come out with no more "<" than they went in with,
-// and a page stripped of scripts holds nothing left to run.
+// and a page stripped of scripts holds nothing left to run. In that pass the page's data: pictures are
+// written out as files first.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -58,6 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (bool bKeepScripts : {true, false}) {
         CCompletePage complete(page, base, "index.files", bKeepScripts);
+        if (!bKeepScripts) {
+            // Pictures given as data: addresses become files of the page's folder, under plain names.
+            complete.SaveInlinePictures([](const std::string& strFileName, std::string_view bytes) {
+                Check(!strFileName.empty() && strFileName[0] != '.' &&
+                      strFileName.find_first_of("/\\") == std::string::npos && !bytes.empty());
+                return true;
+            });
+        }
         std::size_t nextSheet = 1;
         std::vector<std::size_t> sheets;
         for (int round = 0; round < 4 && !complete.Pending().empty(); ++round) {
