@@ -24,13 +24,6 @@ bool SaveCompletePage(CCompletePage& complete,
         }
         return false;
     }
-    // A cancel cut the page's requisites off: saved now, it would point at files that are not there.
-    if (pCancel && pCancel->load()) {
-        if (pWhy) {
-            *pWhy = "cancelled before its pictures and style sheets were all saved";
-        }
-        return false;
-    }
     std::string text = complete.Rewritten();
     if (target.bKeepScripts == 0) {
         text = markup::StripExecutable(text);
